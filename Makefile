@@ -1,0 +1,47 @@
+# The two commands a new user needs: `make demo` and `make test`.
+# Everything else is plain CMake presets (see CMakePresets.json).
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps linux win32 win64 sanitize test unit demo bench fuzz clean
+
+all: linux win32
+
+deps:
+	@scripts/install-deps
+
+linux: deps
+	cmake --preset linux >/dev/null
+	cmake --build --preset linux -j $(JOBS)
+
+win32: deps linux
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j $(JOBS)
+
+win64: deps linux
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64 -j $(JOBS)
+
+sanitize: deps
+	cmake --preset linux-sanitize >/dev/null
+	cmake --build --preset linux-sanitize -j $(JOBS)
+
+# Native unit and integration tiers, then the Windows tier under Wine.
+test: linux win32
+	ctest --preset linux -j $(JOBS)
+	ctest --preset win32 -j $(JOBS)
+
+unit: linux
+	ctest --preset linux -L unit -j $(JOBS)
+
+demo: linux
+	scripts/demo
+
+bench: linux
+	scripts/bench
+
+fuzz: deps
+	scripts/fuzz
+
+clean:
+	rm -rf build

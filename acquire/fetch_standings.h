@@ -1,0 +1,22 @@
+#pragma once
+// Downloads one standings page and feeds it through the tokenizer and the
+// extractor into theStandings.
+
+#include <string>
+
+class HttpClient;
+
+struct ParsedUrl {
+    bool http = false;    // the scheme is http (case-insensitive)
+    std::string host;
+    int port = 80;
+    std::string path;     // from the first "/" after the host; "/" when none
+};
+
+// Splits an URL the way the Windows framework's URL parser does for the parts
+// the download needs. False when the text is not an URL at all.
+bool ParseUrl(const std::string& url, ParsedUrl& out);
+
+// False only when the exchange raised an error; true for a non-HTTP URL (no
+// request is made), a status other than 200, or a page without a table.
+bool FetchStandings(HttpClient& client, const char* url);

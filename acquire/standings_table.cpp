@@ -1,0 +1,3 @@
+#include "acquire/standings_table.h"
+
+StandingsTable theStandings;

@@ -1,0 +1,36 @@
+#pragma once
+// The one result of a download: the league table as rows of eleven cells.
+
+#include <array>
+#include <string>
+#include <vector>
+
+struct StandingsRow {
+    std::array<std::string, 11> cells;
+
+    std::string& operator[](int i) { return cells[static_cast<size_t>(i)]; }
+    const std::string& operator[](int i) const { return cells[static_cast<size_t>(i)]; }
+};
+
+class StandingsTable {
+public:
+    // Appends a copy; returns the index of the new row.
+    int Add(const StandingsRow& row) {
+        rows_.push_back(row);
+        return static_cast<int>(rows_.size()) - 1;
+    }
+    int GetSize() const { return static_cast<int>(rows_.size()); }
+    // Not range-checked: callers loop from 0 to GetSize() - 1.
+    StandingsRow& ElementAt(int i) { return rows_[static_cast<size_t>(i)]; }
+    const StandingsRow& ElementAt(int i) const { return rows_[static_cast<size_t>(i)]; }
+    // Releases the storage too, not just the rows: a saver that has closed
+    // should not keep a large table alive until exit.
+    void RemoveAll() { std::vector<StandingsRow>().swap(rows_); }
+
+private:
+    std::vector<StandingsRow> rows_;
+};
+
+// Filled once by the download, read by the board, emptied when the saver
+// window goes away.
+extern StandingsTable theStandings;

@@ -1,0 +1,3 @@
+#pragma once
+// Whether the machine reports a network connection (other than loopback).
+bool IsMachineConnected();

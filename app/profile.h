@@ -1,0 +1,23 @@
+#pragma once
+// The one place the saver keeps settings: string values by section and name,
+// with the semantics of the Windows profile functions (a missing value reads
+// as the caller's default; writing creates what is missing).
+
+#include <string>
+
+class Profile {
+public:
+    virtual ~Profile() = default;
+    virtual std::string GetProfileString(const std::string& section, const std::string& entry,
+                                         const std::string& defaultValue) = 0;
+    // False when the value could not be stored; nothing half-written is left.
+    virtual bool WriteProfileString(const std::string& section, const std::string& entry,
+                                    const std::string& value) = 0;
+};
+
+// Names and defaults shared by every front end and by the tools.
+inline constexpr const char kSettingsSection[] = "Settings";
+inline constexpr const char kChampionshipEntry[] = "Championship";
+inline constexpr const char kDefaultChampionship[] = "ger";
+inline constexpr const char kServerEntry[] = "Server";
+inline constexpr const char kDefaultServer[] = "127.0.0.1:8080";

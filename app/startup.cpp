@@ -1,0 +1,71 @@
+#include "app/startup.h"
+
+#include <cctype>
+#include <cstdlib>
+
+std::string theStatusText;
+
+RunMode ParseCommandLine(const std::string& commandLine) {
+    std::string lower = commandLine;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+
+    RunMode mode;
+    const std::size_t i = lower.find_first_of("/-");
+    if (i != std::string::npos && i + 1 < lower.size()) {
+        mode.letter = lower[i + 1];
+        if (mode.letter == 'p' && lower.size() > i + 3) {
+            // atoi semantics: leading blanks skipped, a separator reads as 0.
+            long value = std::atol(lower.c_str() + i + 2);
+            mode.parent = static_cast<std::uintptr_t>(value);
+        }
+    }
+    return mode;
+}
+
+std::string EncodeUrlComponent(const std::string& text) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        if (std::isalnum(c) && c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c == '-' || c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string ComposeStandingsUrl(const std::string& server, const std::string& code) {
+    return std::string("http://") + server + kStandingsPathPrefix + EncodeUrlComponent(code) +
+           kStandingsPathSuffix;
+}
+
+bool RunStartup(StartupHost& host, const std::string& commandLine, std::string& championship) {
+    Profile& profile = host.GetProfile();
+    championship = profile.GetProfileString(kSettingsSection, kChampionshipEntry, kDefaultChampionship);
+
+    if (!host.IsConnected()) {
+        theStatusText = kNotConnectedText;
+    } else {
+        const std::string server = profile.GetProfileString(kSettingsSection, kServerEntry, kDefaultServer);
+        if (!host.FetchStandings(ComposeStandingsUrl(server, championship))) {
+            theStatusText = kAcquisitionErrorText;
+        }
+    }
+
+    const RunMode mode = ParseCommandLine(commandLine);
+    if (std::tolower(static_cast<unsigned char>(mode.letter)) == 'c') {
+        std::string choice = championship;
+        if (host.RunSettingsDialog(mode.letter == 'c', choice)) {
+            profile.WriteProfileString(kSettingsSection, kChampionshipEntry, choice);
+            championship = choice;
+        }
+        return false;
+    }
+    return host.CreateSaverWindow(mode.parent);
+}

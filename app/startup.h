@@ -1,0 +1,54 @@
+#pragma once
+// Start-up, written once for every front end: read the profile, test the
+// connection, download, and only then read the command line and run a mode.
+
+#include <cstdint>
+#include <string>
+
+#include "app/profile.h"
+
+// Empty, or why no standings could be obtained. Set at most once by start-up.
+extern std::string theStatusText;
+
+inline constexpr const char kNotConnectedText[] = "Not connected to the internet";
+inline constexpr const char kAcquisitionErrorText[] = "Mistake of data acquisition.";
+
+inline constexpr const char kStandingsPathPrefix[] = "/associations/association=";
+inline constexpr const char kStandingsPathSuffix[] = "/nationalleague/standings.html";
+
+struct RunMode {
+    char letter = 'C';        // 'C' default dialog, 'c' dialog with active parent, 'p', 's', ...
+    std::uintptr_t parent = 0; // preview parent handle, 0 when none
+};
+
+// The screen-saver switch grammar over the command line without the program name.
+RunMode ParseCommandLine(const std::string& commandLine);
+
+// Percent-encodes every byte outside A-Z a-z 0-9 - . _ ~, so that a code read
+// from user-writable storage cannot change the request line.
+std::string EncodeUrlComponent(const std::string& text);
+
+// "http://" + server + prefix + encoded code + suffix.
+std::string ComposeStandingsUrl(const std::string& server, const std::string& code);
+
+// What a platform supplies to start-up.
+class StartupHost {
+public:
+    virtual ~StartupHost() = default;
+    virtual Profile& GetProfile() = 0;
+    virtual bool IsConnected() = 0;
+    // The download of the standings page into theStandings; false on an error.
+    virtual bool FetchStandings(const std::string& url) = 0;
+    // Runs the settings dialog modally on `championship`; true when the user
+    // confirmed (and `championship` then holds the choice). `activeParent` is
+    // true for an explicit configure switch, whose dialog belongs to the
+    // currently active window.
+    virtual bool RunSettingsDialog(bool activeParent, std::string& championship) = 0;
+    // Creates the saver window (full screen when parent is 0); false on failure.
+    virtual bool CreateSaverWindow(std::uintptr_t parent) = 0;
+};
+
+// Steps after the framework's own initialisation. Returns true when a saver
+// window exists and the message loop should run. `championship` receives the
+// code read from the profile.
+bool RunStartup(StartupHost& host, const std::string& commandLine, std::string& championship);
