@@ -51,6 +51,8 @@ public:
     bool LoadFromPacked(const std::uint8_t* data, std::size_t size);
 
     bool HasBits() const { return !bits_.empty(); }
+    // The resource the picture was loaded from; 0 for any other source.
+    std::uint16_t resourceId() const { return resourceId_; }
     int GetWidth() const;
     int GetHeight() const;
 
@@ -78,4 +80,5 @@ private:
     std::vector<std::uint8_t> info_;
     std::vector<std::uint8_t> bits_;
     std::vector<PaletteEntry> palette_;
+    std::uint16_t resourceId_ = 0;
 };

@@ -1,0 +1,38 @@
+#pragma once
+// The standings board: one frame of the stage per call and, whenever the
+// stage has almost run empty, a new scene of ball, emblem, title, status
+// line, web-address line, small flying balls and the table's cells.
+
+#include <string>
+
+#include "app/product.h"
+
+class BoardLayout;
+class Canvas;
+class StandingsTable;
+
+struct BoardContent {
+    const StandingsTable& standings;
+    std::string statusText;
+    std::string titleText;                // see BoardTitleForChampionship
+    std::string webAddress = kMakerAddress;
+};
+
+// The display name of the championship whose code is given, "" when the
+// code is not in the association table.
+std::string BoardTitleForChampionship(const std::string& code);
+
+// The fonts of a scene.
+inline constexpr const char kTitleFontSpec[] = "22,Arial,B";
+inline constexpr const char kTableFontSpec[] = "18,MS Sans Serif,B";
+
+// The pictures of a scene, by bitmap resource id.
+inline constexpr int kBallBitmapId = 148;
+inline constexpr int kFlyerBitmapId = 153;
+inline constexpr int kFirstEmblemBitmapId = 156;
+inline constexpr int kEmblemCount = 14;
+
+// Plays one frame of `layout` on `dc`; builds the next scene when the stage
+// held two boxes or fewer at the start of that frame. Returns what
+// AnimateFrame returned, so callers (and the render tool's trace) can see it.
+int ComposeBoard(BoardLayout& layout, Canvas& dc, const BoardContent& content);
