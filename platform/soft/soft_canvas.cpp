@@ -1,0 +1,480 @@
+#include "platform/soft/soft_canvas.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "display/dib_image.h"
+#include "platform/soft/soft_font.h"
+
+namespace {
+
+Rect Intersect(const Rect& a, const Rect& b) {
+    Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+           std::min(a.bottom, b.bottom)};
+    if (r.IsEmpty()) return Rect{};
+    return r;
+}
+
+Rect Union(const Rect& a, const Rect& b) {
+    return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
+
+std::int64_t Area(const Rect& r) {
+    if (r.IsEmpty()) return 0;
+    return static_cast<std::int64_t>(r.Width()) * r.Height();
+}
+
+// Pixels a merged rectangle covers that neither part did.
+std::int64_t MergeWaste(const Rect& a, const Rect& b) {
+    return Area(Union(a, b)) - Area(a) - Area(b) + Area(Intersect(a, b));
+}
+
+// A rectangle given by origin and signed extent, as PatBlt and StretchDIBits
+// read it: a negative extent covers the pixels from origin + extent + 1 up to
+// the origin itself.
+Rect BoundingRect(std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h) {
+    std::int64_t l = x, r = x + w, t = y, b = y + h;
+    if (l > r) {
+        std::int64_t tmp = l;
+        l = r + 1;
+        r = tmp + 1;
+    }
+    if (t > b) {
+        std::int64_t tmp = t;
+        t = b + 1;
+        b = tmp + 1;
+    }
+    auto clamp = [](std::int64_t v) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                                                  std::numeric_limits<std::int32_t>::max()));
+    };
+    return Rect{clamp(l), clamp(t), clamp(r), clamp(b)};
+}
+
+void Include(Rect& touched, int x0, int y0, int x1, int y1) {
+    if (x1 <= x0 || y1 <= y0) return;
+    Rect r{x0, y0, x1, y1};
+    touched = touched.IsEmpty() ? r : Union(touched, r);
+}
+
+}  // namespace
+
+// A validated view of a DibImage's header, colour table and rows.
+struct SoftCanvas::DibView {
+    int width = 0;
+    int height = 0;  // rows, always positive
+    bool topDown = false;
+    int bitCount = 0;
+    std::size_t rowSize = 0;
+    const std::uint8_t* bits = nullptr;
+    std::uint32_t table[256] = {};
+    int tableSize = 0;
+
+    bool Open(const DibImage& image) {
+        const std::vector<std::uint8_t>& info = image.info();
+        if (info.size() < sizeof(BitmapInfoHeader)) return false;
+        BitmapInfoHeader h;
+        std::memcpy(&h, info.data(), sizeof h);
+        if (h.biSize < sizeof(BitmapInfoHeader) || h.biSize > info.size()) return false;
+        if (h.biCompression != 0) return false;
+        if (h.biBitCount != 1 && h.biBitCount != 4 && h.biBitCount != 8 && h.biBitCount != 24 &&
+            h.biBitCount != 32)
+            return false;
+        if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == std::numeric_limits<std::int32_t>::min())
+            return false;
+        width = h.biWidth;
+        topDown = h.biHeight < 0;
+        height = topDown ? -h.biHeight : h.biHeight;
+        bitCount = h.biBitCount;
+        std::uint64_t row = ((static_cast<std::uint64_t>(width) * bitCount + 31) / 32) * 4;
+        std::uint64_t need = row * static_cast<std::uint64_t>(height);
+        if (need > image.bits().size()) return false;
+        rowSize = static_cast<std::size_t>(row);
+        bits = image.bits().data();
+        if (bitCount <= 8) {
+            std::uint32_t count = 1u << bitCount;
+            if (h.biClrUsed != 0 && h.biClrUsed < count) count = h.biClrUsed;
+            std::size_t available = (info.size() - h.biSize) / sizeof(RgbQuad);
+            if (count > available) count = static_cast<std::uint32_t>(available);
+            tableSize = static_cast<int>(count);
+            for (int i = 0; i < tableSize; ++i) {
+                const std::uint8_t* q = info.data() + h.biSize + 4 * static_cast<std::size_t>(i);
+                table[i] = (static_cast<std::uint32_t>(q[2]) << 16) | (static_cast<std::uint32_t>(q[1]) << 8) | q[0];
+            }
+        }
+        return true;
+    }
+
+    // Column x of row y counted from the top.
+    std::uint32_t Pixel(int x, int y) const {
+        const std::uint8_t* row = bits + rowSize * static_cast<std::size_t>(topDown ? y : height - 1 - y);
+        unsigned index = 0;
+        switch (bitCount) {
+            case 1: index = (row[x >> 3] >> (7 - (x & 7))) & 1u; break;
+            case 4: index = (x & 1) ? (row[x >> 1] & 0x0Fu) : (row[x >> 1] >> 4); break;
+            case 8: index = row[x]; break;
+            case 24: {
+                const std::uint8_t* p = row + 3 * static_cast<std::size_t>(x);
+                return (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[0];
+            }
+            default: {
+                const std::uint8_t* p = row + 4 * static_cast<std::size_t>(x);
+                return (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[0];
+            }
+        }
+        return static_cast<int>(index) < tableSize ? table[index] : 0u;
+    }
+};
+
+struct SoftCanvas::Line {
+    std::string chars;  // what is drawn: prefix marks removed
+    int width = 0;
+    int prefix = -1;  // index in chars of the underlined character
+};
+
+SoftCanvas::SoftCanvas(int width, int height, const Font* stockFont) {
+    Resize(width, height);
+    changed_.clear();
+    if (auto* soft = dynamic_cast<const SoftFont*>(stockFont)) face_ = soft->Face();
+}
+
+SoftCanvas::~SoftCanvas() = default;
+
+std::uint32_t SoftCanvas::ToPixel(ColorRef color) {
+    return (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color);
+}
+
+ColorRef SoftCanvas::ToColorRef(std::uint32_t pixel) {
+    return Rgb((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+}
+
+std::uint32_t SoftCanvas::PixelAt(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+    return pixels_[static_cast<std::size_t>(y) * Stride() + static_cast<std::size_t>(x)];
+}
+
+void SoftCanvas::Resize(int width, int height) {
+    width_ = std::max(0, width);
+    height_ = std::max(0, height);
+    pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0u);
+    changed_.clear();
+    MarkChanged(Bounds());
+}
+
+void SoftCanvas::Clear(ColorRef color) {
+    std::fill(pixels_.begin(), pixels_.end(), ToPixel(color));
+    changed_.clear();
+    MarkChanged(Bounds());
+}
+
+std::vector<Rect> SoftCanvas::TakeChangedRects() {
+    std::vector<Rect> out;
+    out.swap(changed_);
+    return out;
+}
+
+void SoftCanvas::MarkChanged(const Rect& rect) {
+    Rect r = Intersect(rect, Bounds());
+    if (r.IsEmpty()) return;
+    // Fold in every rectangle the new one overlaps or nearly adjoins; a
+    // merged rectangle may in turn reach others, hence the rescan.
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (std::size_t i = 0; i < changed_.size(); ++i) {
+            const Rect& c = changed_[i];
+            if (MergeWaste(c, r) * 4 <= Area(c) + Area(r)) {
+                r = Union(c, r);
+                changed_.erase(changed_.begin() + static_cast<std::ptrdiff_t>(i));
+                merged = true;
+                break;
+            }
+        }
+    }
+    changed_.push_back(r);
+    while (changed_.size() > kMaxChangedRects) {
+        std::size_t bi = 0, bj = 1;
+        std::int64_t best = std::numeric_limits<std::int64_t>::max();
+        for (std::size_t i = 0; i < changed_.size(); ++i) {
+            for (std::size_t j = i + 1; j < changed_.size(); ++j) {
+                std::int64_t w = MergeWaste(changed_[i], changed_[j]);
+                if (w < best) {
+                    best = w;
+                    bi = i;
+                    bj = j;
+                }
+            }
+        }
+        changed_[bi] = Union(changed_[bi], changed_[bj]);
+        changed_.erase(changed_.begin() + static_cast<std::ptrdiff_t>(bj));
+    }
+}
+
+Font* SoftCanvas::SelectFont(Font* font) {
+    Font* previous = selected_;
+    selected_ = font;
+    // A font the platform could not create leaves the current one in place.
+    if (auto* soft = dynamic_cast<SoftFont*>(font); soft && soft->IsValid()) face_ = soft->Face();
+    return previous;
+}
+
+Size SoftCanvas::GetTextExtent(const std::string& text) {
+    if (!face_) return Size{};
+    return Size{face_->TextWidth(text), face_->Height()};
+}
+
+void SoftCanvas::FillClipped(const Rect& rect, const Rect& clip, std::uint32_t pixel, Rect& touched) {
+    Rect r = Intersect(rect, clip);
+    if (r.IsEmpty()) return;
+    for (int y = r.top; y < r.bottom; ++y) {
+        std::uint32_t* row = &pixels_[static_cast<std::size_t>(y) * Stride()];
+        std::fill(row + r.left, row + r.right, pixel);
+    }
+    Include(touched, r.left, r.top, r.right, r.bottom);
+}
+
+void SoftCanvas::FillRect(const Rect& rect, ColorRef color) {
+    Rect touched;
+    FillClipped(BoundingRect(rect.left, rect.top, static_cast<std::int64_t>(rect.right) - rect.left,
+                             static_cast<std::int64_t>(rect.bottom) - rect.top),
+                Bounds(), ToPixel(color), touched);
+    MarkChanged(touched);
+}
+
+// One line of DrawText from `pos`: up to the next line break (unless single
+// line), with '&' prefixes resolved, and shortened by word breaking. `pos`
+// moves past what the line used, to npos at the end of the text.
+SoftCanvas::Line SoftCanvas::NextLine(const std::string& text, std::size_t& pos, int maxWidth, unsigned format) {
+    const bool singleLine = (format & kDtSingleLine) != 0;
+    const bool wordBreak = (format & kDtWordBreak) != 0 && !singleLine;
+    const bool prefixes = (format & kSoftDtNoPrefix) == 0;
+    const std::size_t n = text.size();
+
+    Line line;
+    std::vector<std::size_t> sourceEnd;  // for each drawn character, where its source ends
+    std::size_t i = pos;
+    while (i < n && (singleLine || (text[i] != '\r' && text[i] != '\n'))) {
+        if (prefixes && text[i] == '&' && n - i > 1) {
+            ++i;
+            if (text[i] == '&') {
+                line.chars += '&';
+                sourceEnd.push_back(++i);
+            } else if (line.prefix < 0) {
+                line.prefix = static_cast<int>(line.chars.size());
+            }
+            continue;
+        }
+        line.chars += text[i];
+        sourceEnd.push_back(++i);
+    }
+
+    // How many characters fit: the longest start whose advances stay within
+    // the width.
+    std::size_t len = line.chars.size();
+    std::size_t fit = 0;
+    int width = 0;
+    while (fit < len) {
+        int next = width + face_->Advance(static_cast<std::uint8_t>(line.chars[fit]));
+        if (next > maxWidth) break;
+        width = next;
+        ++fit;
+    }
+
+    bool broken = false;
+    if (fit < len && wordBreak) {
+        const std::string& s = line.chars;
+        std::size_t p = fit;  // the first character that does not fit
+        bool wordFits = true;
+        if (fit == 0) {
+            // Not even one character fits: the line gets one all the same.
+        } else if (s[p] == ' ') {
+            --p;
+        } else {
+            while (p > 0) {
+                --p;
+                if (s[p] == ' ') break;
+            }
+            wordFits = p != 0 || s[0] == ' ';
+        }
+        std::size_t used;
+        if (wordFits) {
+            // Left-aligned lines keep the blanks that fit; centred and
+            // right-aligned ones drop the last of them.
+            if ((format & (kDtRight | kDtCenter)) == 0 || s[p] != ' ') ++p;
+            len = p;
+            used = p;
+            if (p < s.size() && s[p] == ' ') ++used;
+        } else {
+            // The first word alone is too long: it stays whole and is clipped.
+            std::size_t q = fit;
+            while (q < s.size() && s[q] != ' ') ++q;
+            len = q;
+            used = q < s.size() ? q + 1 : q;
+        }
+        i = used == 0 ? pos : sourceEnd[used - 1];
+        line.chars.resize(len);
+        if (line.prefix >= static_cast<int>(len)) line.prefix = -1;
+        broken = true;
+    }
+    line.width = face_->TextWidth(line.chars);
+
+    if (!broken && i < n && (text[i] == '\r' || text[i] == '\n')) {
+        ++i;
+        // CR LF and LF CR end one line; CR CR and LF LF end two.
+        if (i < n && (text[i] == '\r' || text[i] == '\n') && text[i] != text[i - 1]) ++i;
+    }
+    pos = i < n ? i : std::string::npos;
+    return line;
+}
+
+void SoftCanvas::DrawLine(const Line& line, int x, int y, const Rect& clip, Rect& touched) {
+    SoftFace& face = *face_;
+    const std::uint32_t ink = ToPixel(textColor_);
+    if (bkMode_ == kOpaque)
+        FillClipped(Rect{x, y, x + line.width, y + face.Height()}, clip, ToPixel(bkColor_), touched);
+
+    const int baseline = y + face.Ascent();
+    int pen = x;
+    for (unsigned char c : line.chars) {
+        const SoftGlyph& g = face.Glyph(c);
+        const int gx = pen + g.left;
+        const int gy = baseline - g.top;
+        const int c0 = std::max(0, clip.left - gx), c1 = std::min(g.width, clip.right - gx);
+        const int r0 = std::max(0, clip.top - gy), r1 = std::min(g.rows, clip.bottom - gy);
+        for (int r = r0; r < r1; ++r) {
+            const std::uint8_t* src = &g.ink[static_cast<std::size_t>(r) * static_cast<std::size_t>(g.width)];
+            std::uint32_t* dst = &pixels_[static_cast<std::size_t>(gy + r) * Stride() + static_cast<std::size_t>(gx)];
+            for (int col = c0; col < c1; ++col) {
+                if (src[col]) dst[col] = ink;
+            }
+        }
+        if (c0 < c1 && r0 < r1) Include(touched, gx + c0, gy + r0, gx + c1, gy + r1);
+        pen += g.advance;
+    }
+
+    if (face.Underline()) {
+        int top = baseline + face.UnderlineTop();
+        FillClipped(Rect{x, top, x + line.width, top + face.UnderlineThickness()}, clip, ink, touched);
+    }
+    if (face.StrikeOut()) {
+        int top = baseline + face.StrikeOutTop();
+        FillClipped(Rect{x, top, x + line.width, top + face.StrikeOutThickness()}, clip, ink, touched);
+    }
+    if (line.prefix >= 0) {
+        // The mnemonic's underscore: one row below the baseline, as wide as
+        // the character's advance less one pixel.
+        int start = x + face.TextWidth(line.chars.substr(0, static_cast<std::size_t>(line.prefix)));
+        int end = x + face.TextWidth(line.chars.substr(0, static_cast<std::size_t>(line.prefix) + 1)) - 1;
+        FillClipped(Rect{start, baseline + 1, end, baseline + 2}, clip, ink, touched);
+    }
+}
+
+void SoftCanvas::DrawText(const std::string& text, const Rect& rect, unsigned format) {
+    if (text.empty() || !face_) return;
+    const bool noClip = (format & kSoftDtNoClip) != 0;
+    const bool singleLine = (format & kDtSingleLine) != 0;
+    const Rect clip = noClip ? Bounds() : Intersect(rect, Bounds());
+    const int lineHeight = face_->Height();
+    const int maxWidth = rect.right - rect.left;
+
+    Rect touched;
+    std::size_t pos = 0;
+    int y = rect.top;
+    bool lastLine = false;
+    do {
+        // The first line that does not fit completely is still drawn,
+        // clipped, and ends the output.
+        lastLine = !noClip && static_cast<std::int64_t>(y) + lineHeight > rect.bottom;
+        Line line = NextLine(text, pos, maxWidth, format);
+        int x = rect.left;
+        if (format & kDtCenter)
+            x = static_cast<int>((static_cast<std::int64_t>(rect.left) + rect.right - line.width) / 2);
+        else if (format & kDtRight)
+            x = rect.right - line.width;
+        if (singleLine) {
+            if (format & kDtVCenter)
+                y = rect.top + (rect.bottom - rect.top) / 2 - lineHeight / 2;
+            else if (format & kSoftDtBottom)
+                y = rect.bottom - lineHeight;
+        }
+        if (!clip.IsEmpty()) DrawLine(line, x, y, clip, touched);
+        y += lineHeight;
+    } while (pos != std::string::npos && !lastLine);
+    MarkChanged(touched);
+}
+
+int SoftCanvas::SetDIBitsToDevice(int x, int y, int width, int height, int srcX, int srcY,
+                                  const DibImage& image) {
+    DibView dib;
+    if (!dib.Open(image)) return 0;
+    if (width <= 0 || height <= 0) return 0;
+    const std::int64_t h = dib.height;
+    // The section's top row, counted from the top of the picture: the source
+    // y names its bottom row counted from the bottom.
+    const std::int64_t top = h - (static_cast<std::int64_t>(srcY) + height);
+    int lines = dib.height;
+    if (top > 0) {
+        if (top >= h) return dib.topDown ? lines : 0;
+        if (!dib.topDown) lines = static_cast<int>(h - top);
+    }
+    const std::int64_t sx0 = std::max<std::int64_t>(srcX, 0);
+    const std::int64_t sx1 = std::min<std::int64_t>(static_cast<std::int64_t>(srcX) + width, dib.width);
+    const std::int64_t sy0 = std::max<std::int64_t>(top, 0);
+    const std::int64_t sy1 = std::min<std::int64_t>(top + height, h);
+    if (sx0 >= sx1 || sy0 >= sy1) return 0;
+
+    // Source pixel (sx, sy) lands on (x + sx - srcX, y + sy - top).
+    const std::int64_t dx = static_cast<std::int64_t>(x) - srcX;
+    const std::int64_t dy = static_cast<std::int64_t>(y) - top;
+    const std::int64_t cx0 = std::max<std::int64_t>(sx0 + dx, 0), cx1 = std::min<std::int64_t>(sx1 + dx, width_);
+    const std::int64_t cy0 = std::max<std::int64_t>(sy0 + dy, 0), cy1 = std::min<std::int64_t>(sy1 + dy, height_);
+    if (cx0 >= cx1 || cy0 >= cy1) return lines;
+    for (std::int64_t py = cy0; py < cy1; ++py) {
+        std::uint32_t* row = &pixels_[static_cast<std::size_t>(py) * Stride()];
+        const int sy = static_cast<int>(py - dy);
+        for (std::int64_t px = cx0; px < cx1; ++px) row[px] = dib.Pixel(static_cast<int>(px - dx), sy);
+    }
+    MarkChanged(Rect{static_cast<int>(cx0), static_cast<int>(cy0), static_cast<int>(cx1), static_cast<int>(cy1)});
+    return lines;
+}
+
+int SoftCanvas::StretchDIBits(int x, int y, int width, int height, int srcX, int srcY, int srcWidth,
+                              int srcHeight, const DibImage& image) {
+    DibView dib;
+    if (!dib.Open(image)) return 0;
+    if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0) return 0;
+    const std::int64_t h = dib.height;
+    std::int64_t sy = srcY;
+    const bool fromOrigin = srcX == 0 && srcY == 0 && srcWidth == width && srcHeight == height;
+    // Bottom-up pictures count the source y from the bottom; a top-down one
+    // does so too unless it is copied whole and unscaled.
+    if (!dib.topDown || !fromOrigin) sy = h - sy - srcHeight;
+    const Rect src = BoundingRect(srcX, sy, srcWidth, srcHeight);
+    const Rect visibleSrc = Intersect(src, Rect{0, 0, dib.width, dib.height});
+    if (visibleSrc.IsEmpty()) return 0;
+
+    const Rect dst = BoundingRect(x, y, width, height);
+    const Rect visibleDst = Intersect(dst, Bounds());
+    if (visibleDst.IsEmpty()) return dib.height;
+    const bool mirrorX = (width < 0) != (srcWidth < 0);
+    const bool mirrorY = (height < 0) != (srcHeight < 0);
+    const std::int64_t dw = dst.Width(), dh = dst.Height(), sw = src.Width(), shgt = src.Height();
+
+    for (int py = visibleDst.top; py < visibleDst.bottom; ++py) {
+        std::int64_t k = py - dst.top;
+        if (mirrorY) k = dh - 1 - k;
+        const std::int64_t ty = src.top + k * shgt / dh;
+        if (ty < 0 || ty >= h) continue;
+        std::uint32_t* row = &pixels_[static_cast<std::size_t>(py) * Stride()];
+        for (int px = visibleDst.left; px < visibleDst.right; ++px) {
+            std::int64_t j = px - dst.left;
+            if (mirrorX) j = dw - 1 - j;
+            const std::int64_t tx = src.left + j * sw / dw;
+            if (tx < 0 || tx >= dib.width) continue;
+            row[px] = dib.Pixel(static_cast<int>(tx), static_cast<int>(ty));
+        }
+    }
+    MarkChanged(visibleDst);
+    return dib.height;
+}

@@ -1,0 +1,101 @@
+#pragma once
+// A canvas in memory: a 32-bit framebuffer with the drawing operations of a
+// Windows device context that the board and the dialogs use, and the list of
+// rectangles changed since the last presentation.
+//
+// Pixels are 32-bit words 0x00RRGGBB, row after row from the top, `Stride()`
+// words apart; in memory on a little-endian machine that is B, G, R, 0, the
+// layout of a 24-bit-depth X11 ZPixmap image. A new canvas is black.
+//
+// Text follows DrawText: lines broken at blanks (a word too long for the
+// line stays whole on a line of its own and is clipped), line feeds and
+// carriage returns start lines unless DT_SINGLELINE is given, '&' marks the
+// next character as underlined unless kDtNoPrefix is given, and the output
+// is clipped to the rectangle. Section copies follow SetDIBitsToDevice on a
+// bottom-up DIB: the source y names the bottom row of the section, counted
+// from the picture's bottom.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "display/canvas.h"
+#include "display/geometry.h"
+
+class SoftFace;
+
+// DrawText bits the board does not use but the canvas honours.
+inline constexpr unsigned kSoftDtBottom = 0x08;
+inline constexpr unsigned kSoftDtNoClip = 0x100;
+inline constexpr unsigned kSoftDtNoPrefix = 0x800;
+
+class SoftCanvas final : public Canvas {
+public:
+    // `stockFont`, when valid, is what the canvas draws with until a valid
+    // font is selected, as a device context starts with the system font.
+    SoftCanvas(int width, int height, const Font* stockFont = nullptr);
+    ~SoftCanvas() override;
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // Words per row.
+    std::size_t Stride() const { return static_cast<std::size_t>(width_); }
+    const std::uint32_t* Pixels() const { return pixels_.data(); }
+    // 0x00RRGGBB; 0 outside the framebuffer.
+    std::uint32_t PixelAt(int x, int y) const;
+
+    // Rectangles (clipped to the framebuffer) that together cover every pixel
+    // written since the last call, merged where they overlap or lie close,
+    // and at most kMaxChangedRects of them. Empties the list.
+    std::vector<Rect> TakeChangedRects();
+    const std::vector<Rect>& ChangedRects() const { return changed_; }
+    static constexpr std::size_t kMaxChangedRects = 32;
+
+    // A new size starts black and counts as changed all over.
+    void Resize(int width, int height);
+    void Clear(ColorRef color);
+
+    // 0x00RRGGBB of a COLORREF, and back.
+    static std::uint32_t ToPixel(ColorRef color);
+    static ColorRef ToColorRef(std::uint32_t pixel);
+
+    // Canvas
+    Font* SelectFont(Font* font) override;
+    void SetTextColor(ColorRef color) override { textColor_ = color; }
+    void SetBkColor(ColorRef color) override { bkColor_ = color; }
+    void SetBkMode(int mode) override { bkMode_ = mode; }
+    Size GetTextExtent(const std::string& text) override;
+    void DrawText(const std::string& text, const Rect& rect, unsigned format) override;
+    void FillRect(const Rect& rect, ColorRef color) override;
+    int SetDIBitsToDevice(int x, int y, int width, int height, int srcX, int srcY,
+                          const DibImage& image) override;
+    int StretchDIBits(int x, int y, int width, int height, int srcX, int srcY, int srcWidth,
+                      int srcHeight, const DibImage& image) override;
+
+    ColorRef TextColor() const { return textColor_; }
+    ColorRef BkColor() const { return bkColor_; }
+    int BkMode() const { return bkMode_; }
+
+private:
+    struct Line;
+    struct DibView;
+
+    Line NextLine(const std::string& text, std::size_t& pos, int maxWidth, unsigned format);
+    void DrawLine(const Line& line, int x, int y, const Rect& clip, Rect& touched);
+    void FillClipped(const Rect& rect, const Rect& clip, std::uint32_t pixel, Rect& touched);
+    Rect Bounds() const { return Rect{0, 0, width_, height_}; }
+    void MarkChanged(const Rect& rect);
+
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint32_t> pixels_;
+    std::vector<Rect> changed_;
+
+    Font* selected_ = nullptr;
+    std::shared_ptr<SoftFace> face_;  // what text is drawn with
+    ColorRef textColor_ = 0;          // a fresh device context: black on white, opaque
+    ColorRef bkColor_ = Rgb(255, 255, 255);
+    int bkMode_ = kOpaque;
+};
