@@ -1,0 +1,285 @@
+#include "tools/tool_util.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "acquire/standings_table.h"
+
+void PrintError(const char* command, const std::string& message) {
+    std::fprintf(stderr, "scorvane %s: %s\n", command, message.c_str());
+}
+
+bool ToolArgs::Parse(int argc, char** argv, std::initializer_list<OptionSpec> options, std::string& error) {
+    options_.clear();
+    operands_.clear();
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            operands_.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            options_.emplace_back("--help", "");
+            continue;
+        }
+        const size_t eq = arg.find('=');
+        const std::string name = arg.substr(0, eq);
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& o : options) {
+            if (name == o.name) spec = &o;
+        }
+        if (spec == nullptr) {
+            error = "unknown option '" + name + "'";
+            return false;
+        }
+        if (!spec->takesValue) {
+            if (eq != std::string::npos) {
+                error = "option '" + name + "' takes no value";
+                return false;
+            }
+            options_.emplace_back(name, "");
+        } else if (eq != std::string::npos) {
+            options_.emplace_back(name, arg.substr(eq + 1));
+        } else if (i + 1 < argc) {
+            options_.emplace_back(name, argv[++i]);
+        } else {
+            error = "option '" + name + "' needs a value";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ToolArgs::Has(const char* name) const {
+    for (const auto& o : options_) {
+        if (o.first == name) return true;
+    }
+    return false;
+}
+
+std::string ToolArgs::Value(const char* name, const std::string& fallback) const {
+    std::string value = fallback;
+    for (const auto& o : options_) {
+        if (o.first == name) value = o.second;
+    }
+    return value;
+}
+
+bool ReadInput(const std::string& name, std::string& out, std::string& error) {
+    out.clear();
+    const bool useStdin = name.empty() || name == "-";
+    std::FILE* f = useStdin ? stdin : std::fopen(name.c_str(), "rb");
+    if (f == nullptr) {
+        error = "cannot open '" + name + "': " + std::strerror(errno);
+        return false;
+    }
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
+    const bool failed = std::ferror(f) != 0;
+    const int readErrno = errno;
+    if (!useStdin) std::fclose(f);
+    if (failed) {
+        error = "cannot read '" + (useStdin ? std::string("standard input") : name) + "': " +
+                std::strerror(readErrno);
+        return false;
+    }
+    return true;
+}
+
+bool ParseInteger(std::string_view text, long min, long max, long& out) {
+    if (text.empty() || text.size() > 18) return false;
+    size_t i = 0;
+    bool negative = false;
+    if (text[0] == '-' || text[0] == '+') {
+        negative = text[0] == '-';
+        i = 1;
+    }
+    if (i == text.size()) return false;
+    long value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    if (negative) value = -value;
+    if (value < min || value > max) return false;
+    out = value;
+    return true;
+}
+
+std::string Latin1ToUtf8(std::string_view latin1) {
+    std::string out;
+    out.reserve(latin1.size());
+    for (unsigned char c : latin1) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+bool DecodeUtf8(std::string_view utf8, std::u32string& out, std::size_t& badOffset) {
+    out.clear();
+    size_t i = 0;
+    while (i < utf8.size()) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        int extra;
+        char32_t cp;
+        if (c < 0x80) {
+            out += c;
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            badOffset = i;
+            return false;
+        }
+        if (utf8.size() - i <= static_cast<size_t>(extra)) {
+            badOffset = i;
+            return false;
+        }
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char t = static_cast<unsigned char>(utf8[i + static_cast<size_t>(k)]);
+            if ((t & 0xC0) != 0x80) {
+                badOffset = i;
+                return false;
+            }
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        const bool overlong = (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
+        if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+            badOffset = i;
+            return false;
+        }
+        out += cp;
+        i += static_cast<size_t>(extra) + 1;
+    }
+    return true;
+}
+
+namespace {
+
+void AppendHex(std::string& out, unsigned char c) {
+    static const char digits[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += digits[c >> 4];
+    out += digits[c & 15];
+}
+
+}  // namespace
+
+std::string EscapeForQuotes(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (unsigned char c : bytes) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '"': out += "\\\""; break;
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default:
+                if (c < 0x20 || c >= 0x7F) {
+                    AppendHex(out, c);
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out;
+}
+
+std::string EscapeCell(const std::string& latin1) {
+    std::string out;
+    out.reserve(latin1.size());
+    for (unsigned char c : latin1) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    AppendHex(out, c);
+                } else {
+                    out += Latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(&c), 1));
+                }
+        }
+    }
+    return out;
+}
+
+std::string JsonString(const std::string& latin1) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (unsigned char c : latin1) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    out += "\\u00";
+                    out += digits[c >> 4];
+                    out += digits[c & 15];
+                } else if (c < 0x80) {
+                    out += static_cast<char>(c);
+                } else {
+                    out += static_cast<char>(0xC0 | (c >> 6));
+                    out += static_cast<char>(0x80 | (c & 0x3F));
+                }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+void PrintRows(std::FILE* out, const StandingsTable& table, bool json) {
+    if (json) {
+        if (table.GetSize() == 0) {
+            std::fputs("{\"rows\": []}\n", out);
+            return;
+        }
+        std::fputs("{\"rows\": [\n", out);
+        for (int r = 0; r < table.GetSize(); ++r) {
+            std::string line = "  [";
+            for (int c = 0; c < 11; ++c) {
+                if (c > 0) line += ", ";
+                line += JsonString(table.ElementAt(r)[c]);
+            }
+            line += r + 1 < table.GetSize() ? "],\n" : "]\n";
+            std::fputs(line.c_str(), out);
+        }
+        std::fputs("]}\n", out);
+        return;
+    }
+    for (int r = 0; r < table.GetSize(); ++r) {
+        std::string line;
+        for (int c = 0; c < 11; ++c) {
+            if (c > 0) line += '\t';
+            line += EscapeCell(table.ElementAt(r)[c]);
+        }
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), out);
+    }
+}
