@@ -1,0 +1,314 @@
+#include "platform/gtk/settings_dialog_gtk.h"
+
+#include <gdk/gdkx.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include "app/association_table.h"
+#include "config/backdrop_layout.h"
+#include "config/dialog_template.h"
+#include "config/settings_logic.h"
+#include "display/dib_image.h"
+
+namespace {
+
+// The widget name the dialog's style rules are scoped to.
+constexpr char kDialogName[] = "scorvane-settings";
+
+// The dialog font: MS Sans Serif 8 points where a system has it, else the
+// metric-compatible sans face Debian ships. Its base units are taken as the
+// Windows dialog manager's for MS Sans Serif (6 x 13), so that every control
+// lands on the pixel the Windows dialog puts it on. The list keeps a
+// compact frame so that it stays near the Windows control's height.
+constexpr char kDialogCss[] =
+    "#scorvane-settings { font-family: \"MS Sans Serif\", \"Liberation Sans\", sans-serif; font-size: 8pt; }\n"
+    "#scorvane-settings combobox button { min-height: 0; padding: 1px 4px; }\n";
+
+// Text inside the program is ISO 8859-1; GTK wants UTF-8.
+std::string Latin1ToUtf8(const char* text) {
+    std::string out;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        if (*p < 0x80) {
+            out += static_cast<char>(*p);
+        } else {
+            out += static_cast<char>(0xC0 | (*p >> 6));
+            out += static_cast<char>(0x80 | (*p & 0x3F));
+        }
+    }
+    return out;
+}
+
+void InstallDialogStyle() {
+    static bool installed = false;
+    if (installed) return;
+    GdkScreen* screen = gdk_screen_get_default();
+    if (screen == nullptr) return;
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, kDialogCss, -1, nullptr);
+    gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(provider),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(provider);
+    installed = true;
+}
+
+// A bold label in one colour that paints no background of its own.
+GtkWidget* MakeColourLabel(const std::string& text, ColorRef colour) {
+    GtkWidget* label = gtk_label_new(Latin1ToUtf8(text.c_str()).c_str());
+    PangoAttrList* attrs = pango_attr_list_new();
+    pango_attr_list_insert(attrs, pango_attr_foreground_new(static_cast<guint16>(GetRValue(colour) * 257),
+                                                            static_cast<guint16>(GetGValue(colour) * 257),
+                                                            static_cast<guint16>(GetBValue(colour) * 257)));
+    pango_attr_list_insert(attrs, pango_attr_weight_new(PANGO_WEIGHT_BOLD));
+    gtk_label_set_attributes(GTK_LABEL(label), attrs);
+    pango_attr_list_unref(attrs);
+    gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
+    gtk_label_set_yalign(GTK_LABEL(label), 0.0f);
+    gtk_label_set_justify(GTK_LABEL(label), GTK_JUSTIFY_LEFT);
+    return label;
+}
+
+Rect TemplateRect(int id) {
+    return ControlRectInPixels(*FindTemplateControl(id), kDialogBaseUnitX, kDialogBaseUnitY);
+}
+
+Size TemplateSize(int id) {
+    const Rect r = TemplateRect(id);
+    return Size{r.Width(), r.Height()};
+}
+
+unsigned KeyFlags(guint state) {
+    unsigned flags = 0;
+    if (state & GDK_BUTTON1_MASK) flags |= kMkLButton;
+    if (state & GDK_BUTTON2_MASK) flags |= kMkMButton;
+    if (state & GDK_BUTTON3_MASK) flags |= kMkRButton;
+    if (state & GDK_SHIFT_MASK) flags |= kMkShift;
+    if (state & GDK_CONTROL_MASK) flags |= kMkControl;
+    return flags;
+}
+
+// The window the window manager reports as active, as a foreign window;
+// null when there is none or the display is not X11.
+GdkWindow* ActiveWindow(GdkDisplay* display, Window self) {
+    if (!GDK_IS_X11_DISPLAY(display)) return nullptr;
+    Display* xdisplay = GDK_DISPLAY_XDISPLAY(display);
+    const Atom property = gdk_x11_get_xatom_by_name_for_display(display, "_NET_ACTIVE_WINDOW");
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    gdk_x11_display_error_trap_push(display);
+    const int status = XGetWindowProperty(xdisplay, gdk_x11_get_default_root_xwindow(), property, 0, 1, False,
+                                          XA_WINDOW, &type, &format, &count, &after, &data);
+    Window active = None;
+    if (status == Success && type == XA_WINDOW && format == 32 && count == 1 && data != nullptr) {
+        active = static_cast<Window>(reinterpret_cast<unsigned long*>(data)[0]);
+    }
+    if (data != nullptr) XFree(data);
+    GdkWindow* foreign = nullptr;
+    if (active != None && active != self) foreign = gdk_x11_window_foreign_new_for_display(display, active);
+    gdk_x11_display_error_trap_pop_ignored(display);
+    return foreign;
+}
+
+}  // namespace
+
+GtkSettingsDialog::GtkSettingsDialog(bool activeParent, const std::string& championship)
+    : activeParent_(activeParent), championship_(championship) {
+    InstallDialogStyle();
+
+    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    g_object_ref_sink(window_);
+    gtk_widget_set_name(window_, kDialogName);
+    gtk_window_set_title(GTK_WINDOW(window_), kSettingsDialogCaption);
+    gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
+    gtk_window_set_deletable(GTK_WINDOW(window_), FALSE);
+    gtk_window_set_type_hint(GTK_WINDOW(window_), GDK_WINDOW_TYPE_HINT_DIALOG);
+    gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_CENTER);
+    gtk_widget_add_events(window_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+
+    DibImage icon;
+    if (icon.LoadFromResource(static_cast<std::uint16_t>(kApplicationIconId))) {
+        Pixbuf pixbuf = PixbufFromDib(icon);
+        if (pixbuf) gtk_window_set_icon(GTK_WINDOW(window_), pixbuf.get());
+    }
+
+    const Size client = DialogSizeInPixels(kDialogBaseUnitX, kDialogBaseUnitY);
+    fixed_ = gtk_fixed_new();
+    gtk_widget_set_size_request(fixed_, client.cx, client.cy);
+    gtk_container_add(GTK_CONTAINER(window_), fixed_);
+    background_ = LoadResourceSurface(kStadiumBitmapId);
+    g_signal_connect(fixed_, "draw", G_CALLBACK(OnDrawBackground), this);
+
+    // Children in template order, which is the tab order as well.
+    ok_ = std::make_unique<GtkBallButton>(kOkButtonSkin, TemplateSize(kIdOk));
+    cancel_ = std::make_unique<GtkBallButton>(kCancelButtonSkin, TemplateSize(kIdCancel));
+    for (GtkBallButton* b : {ok_.get(), cancel_.get()}) {
+        const Rect r = TemplateRect(b == ok_.get() ? kIdOk : kIdCancel);
+        gtk_fixed_put(GTK_FIXED(fixed_), b->widget(), r.left, r.top);
+    }
+    ok_->SetOnClick([this] { Confirm(); });
+    cancel_->SetOnClick([this] { Cancel(); });
+
+    const Rect infoRect = TemplateRect(kIdInfoLabel);
+    info_ = MakeColourLabel(InfoBlockText(), kInfoTextColor);
+    gtk_label_set_line_wrap(GTK_LABEL(info_), TRUE);
+    gtk_widget_set_size_request(info_, infoRect.Width(), infoRect.Height());
+    gtk_fixed_put(GTK_FIXED(fixed_), info_, infoRect.left, infoRect.top);
+
+    // The template's list height includes the dropped-down part, which GTK
+    // sizes itself; only the width is taken.
+    const Rect listRect = TemplateRect(kIdChampionshipList);
+    list_ = gtk_combo_box_text_new();
+    for (const AssociationEntry* e = AssociationTable; e->name != nullptr; ++e) {
+        gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(list_), Latin1ToUtf8(e->name).c_str());
+    }
+    gtk_combo_box_set_active(GTK_COMBO_BOX(list_), PositionForCode(championship_));
+    gtk_widget_set_size_request(list_, listRect.Width(), -1);
+    gtk_fixed_put(GTK_FIXED(fixed_), list_, listRect.left, listRect.top);
+    g_signal_connect(list_, "key-press-event", G_CALLBACK(OnListKeyPress), this);
+
+    const Rect captionRect = TemplateRect(kIdChampionshipLabel);
+    caption_ = MakeColourLabel(kChampionshipCaption, kChampionshipCaptionColor);
+    gtk_widget_set_size_request(caption_, captionRect.Width(), captionRect.Height());
+    gtk_fixed_put(GTK_FIXED(fixed_), caption_, captionRect.left, captionRect.top);
+    gtk_label_set_mnemonic_widget(GTK_LABEL(caption_), list_);
+
+    g_signal_connect(window_, "motion-notify-event", G_CALLBACK(OnMotion), this);
+    g_signal_connect(window_, "key-press-event", G_CALLBACK(OnKeyPress), this);
+    g_signal_connect(window_, "delete-event", G_CALLBACK(OnDelete), this);
+
+    gtk_widget_show_all(fixed_);
+    gtk_window_set_focus(GTK_WINDOW(window_), ok_->widget());
+}
+
+GtkSettingsDialog::~GtkSettingsDialog() {
+    g_signal_handlers_disconnect_by_data(window_, this);
+    g_signal_handlers_disconnect_by_data(fixed_, this);
+    g_signal_handlers_disconnect_by_data(list_, this);
+    gtk_widget_destroy(window_);
+    g_object_unref(window_);
+    if (transientParent_ != nullptr) g_object_unref(transientParent_);
+    if (loop_ != nullptr) g_main_loop_unref(loop_);
+}
+
+bool GtkSettingsDialog::Run(std::string& championship) {
+    confirmed_ = false;
+    gtk_widget_realize(window_);
+    if (activeParent_) SetTransientForActiveWindow();
+    if (loop_ == nullptr) loop_ = g_main_loop_new(nullptr, FALSE);
+    gtk_window_present(GTK_WINDOW(window_));
+    g_main_loop_run(loop_);
+    gtk_widget_hide(window_);
+    // Let the server see the window go before the caller carries on.
+    GdkDisplay* display = gtk_widget_get_display(window_);
+    if (display != nullptr) gdk_display_flush(display);
+    if (confirmed_) championship = championship_;
+    return confirmed_;
+}
+
+void GtkSettingsDialog::Finish(bool confirmed) {
+    confirmed_ = confirmed;
+    if (loop_ != nullptr && g_main_loop_is_running(loop_)) g_main_loop_quit(loop_);
+}
+
+void GtkSettingsDialog::Confirm() {
+    // A list without a selection keeps the code the dialog was given.
+    CodeForPosition(gtk_combo_box_get_active(GTK_COMBO_BOX(list_)), championship_);
+    Finish(true);
+}
+
+void GtkSettingsDialog::Cancel() { Finish(false); }
+
+void GtkSettingsDialog::SetTransientForActiveWindow() {
+    GdkWindow* own = gtk_widget_get_window(window_);
+    if (own == nullptr || !GDK_IS_X11_WINDOW(own)) return;
+    GdkWindow* active = ActiveWindow(gtk_widget_get_display(window_), GDK_WINDOW_XID(own));
+    if (active == nullptr) return;
+    gdk_window_set_transient_for(own, active);
+    if (transientParent_ != nullptr) g_object_unref(transientParent_);
+    transientParent_ = active;
+}
+
+void GtkSettingsDialog::MoveFocus(bool forward) {
+    GtkWidget* order[] = {ok_->widget(), cancel_->widget(), list_};
+    constexpr int n = 3;
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window_));
+    int current = -1;
+    for (int i = 0; i < n; ++i) {
+        if (focus != nullptr && (focus == order[i] || gtk_widget_is_ancestor(focus, order[i]))) current = i;
+    }
+    const int next = current < 0 ? 0 : (current + (forward ? 1 : n - 1)) % n;
+    gtk_window_set_focus_visible(GTK_WINDOW(window_), TRUE);
+    gtk_widget_grab_focus(order[next]);
+}
+
+gboolean GtkSettingsDialog::OnDrawBackground(GtkWidget* widget, cairo_t* cr, gpointer self) {
+    auto* d = static_cast<GtkSettingsDialog*>(self);
+    if (!d->background_) return FALSE;
+    const Size client{gtk_widget_get_allocated_width(widget), gtk_widget_get_allocated_height(widget)};
+    const Size picture{cairo_image_surface_get_width(d->background_.get()),
+                       cairo_image_surface_get_height(d->background_.get())};
+    const Point at = CentredPicturePosition(client, picture);
+    cairo_save(cr);
+    cairo_rectangle(cr, at.x, at.y, picture.cx, picture.cy);
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, d->background_.get(), at.x, at.y);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    return FALSE;
+}
+
+gboolean GtkSettingsDialog::OnMotion(GtkWidget* widget, GdkEventMotion* event, gpointer) {
+    // Only moves over the dialog's own window arrive here: the picture, the
+    // labels on it and the corners of the balls outside their shape.
+    if (event->window != gtk_widget_get_window(widget)) return FALSE;
+    if (!StartsBackdropDrag(KeyFlags(event->state))) return FALSE;
+    gtk_window_begin_move_drag(GTK_WINDOW(widget), GDK_BUTTON_PRIMARY, static_cast<gint>(event->x_root),
+                               static_cast<gint>(event->y_root), event->time);
+    return TRUE;
+}
+
+gboolean GtkSettingsDialog::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
+    auto* d = static_cast<GtkSettingsDialog*>(self);
+    switch (event->keyval) {
+        case GDK_KEY_Return:
+        case GDK_KEY_KP_Enter:
+        case GDK_KEY_ISO_Enter:
+            d->Confirm();
+            return TRUE;
+        case GDK_KEY_Escape:
+            d->Cancel();
+            return TRUE;
+        case GDK_KEY_Tab:
+        case GDK_KEY_KP_Tab:
+            d->MoveFocus((event->state & GDK_SHIFT_MASK) == 0);
+            return TRUE;
+        case GDK_KEY_ISO_Left_Tab:
+            d->MoveFocus(false);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+gboolean GtkSettingsDialog::OnListKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
+    auto* d = static_cast<GtkSettingsDialog*>(self);
+    if (event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) return FALSE;
+    const gunichar c = gdk_keyval_to_unicode(event->keyval);
+    if (c <= 0x20 || c >= 0x7F) return FALSE;
+    GtkComboBox* list = GTK_COMBO_BOX(d->list_);
+    const int position = PositionForTypedCharacter(gtk_combo_box_get_active(list), static_cast<char>(c));
+    if (position >= 0) gtk_combo_box_set_active(list, position);
+    return TRUE;
+}
+
+gboolean GtkSettingsDialog::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
+    static_cast<GtkSettingsDialog*>(self)->Cancel();
+    return TRUE;
+}
+
+bool RunGtkSettingsDialog(bool activeParent, std::string& championship) {
+    if (!gtk_init_check(nullptr, nullptr)) return false;
+    GtkSettingsDialog dialog(activeParent, championship);
+    return dialog.Run(championship);
+}
