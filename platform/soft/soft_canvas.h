@@ -5,7 +5,8 @@
 //
 // Pixels are 32-bit words 0x00RRGGBB, row after row from the top, `Stride()`
 // words apart; in memory on a little-endian machine that is B, G, R, 0, the
-// layout of a 24-bit-depth X11 ZPixmap image. A new canvas is black.
+// layout of a 24-bit-depth X11 ZPixmap image. A new canvas is black and has
+// no changed rectangles.
 //
 // Text follows DrawText: lines broken at blanks (a word too long for the
 // line stays whole on a line of its own and is clipped), line feeds and
