@@ -1,0 +1,248 @@
+#!/usr/bin/env bash
+# One end-to-end run of the real Vemo.scr under Wine, against `scorvane serve`
+# on loopback, on the X display this script is started on (xvfb-run). Every
+# wait is bounded; whatever this script started is ended when it exits.
+#
+#   saver_e2e.sh CASE
+#
+# Environment: VEMO_SCR, SAVER_PROBE (the Windows test programs), SCORVANE
+# (the Linux tool), WINE_RUN (scripts/wine-run), SCREEN_CHECK
+# (screen_check.py); optional SAVE_SHOT: where to keep the screenshot that
+# passed the table check.
+set -euo pipefail
+
+case_name=${1:?usage: saver_e2e.sh CASE}
+: "${VEMO_SCR:?}" "${SAVER_PROBE:?}" "${SCORVANE:?}" "${WINE_RUN:?}" "${SCREEN_CHECK:?}"
+
+# Loopback requests must not be sent to a proxy from the environment.
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL ($case_name): $*" >&2
+  if [ -f "$work/serve.log" ]; then sed 's/^/  serve: /' "$work/serve.log" >&2; fi
+  exit 1
+}
+
+wine_() { "$WINE_RUN" "$@"; }
+
+# Running and not yet reaped (an ended child stays a zombie until waited for).
+alive() {
+  local state
+  state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
+  [[ $state != Z* ]]
+}
+
+# wait_exit PID SECONDS: true when the process ends within the time.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+wait_exit() {
+  local pid=$1 deadline=$(($(now_ms) + $2 * 1000))
+  while alive "$pid"; do
+    [ "$(now_ms)" -lt "$deadline" ] || return 1
+    sleep 0.05
+  done
+}
+
+start_server() {
+  "$SCORVANE" serve --port 0 2>"$work/serve.log" &
+  server=$!
+  pids+=("$server")
+  local i
+  for i in $(seq 50); do
+    port=$(sed -n 's/^scorvane serve: listening on [0-9.]*:\([0-9]*\)$/\1/p' "$work/serve.log")
+    [ -n "$port" ] && break
+    sleep 0.1
+  done
+  [ -n "$port" ] || fail "scorvane serve did not start"
+}
+
+settings_key='HKCU\Software\Vemo\Settings'
+set_value() { wine_ reg add "$settings_key" /v "$1" /d "$2" /f >/dev/null 2>&1 || fail "reg add $1"; }
+clear_value() { wine_ reg delete "$settings_key" /v "$1" /f >/dev/null 2>&1 || true; }
+
+start_saver() {
+  wine_ "$VEMO_SCR" "$@" &
+  saver=$!
+  pids+=("$saver")
+}
+
+shot() { import -window root "$work/shot.png"; }
+
+# until_screen CHECK SECONDS [ARGS]: screenshots once a second until the
+# check passes.
+until_screen() {
+  local check=$1 limit=$2
+  shift 2
+  local end=$((SECONDS + limit))
+  while [ $SECONDS -lt $end ]; do
+    alive "$saver" || fail "the saver ended by itself"
+    shot
+    if python3 "$SCREEN_CHECK" "$check" "$work/shot.png" "$@" >"$work/check.log"; then
+      cat "$work/check.log"
+      return 0
+    fi
+    sleep 1
+  done
+  cat "$work/check.log" >&2
+  return 1
+}
+
+# The request the server saw for an association code.
+expect_request() {
+  local code=$1 line="GET /associations/association=$1/nationalleague/standings.html HTTP/1.0 \"Vemo\" 200"
+  local i
+  for i in $(seq 50); do
+    grep -qxF "$line" "$work/serve.log" && return 0
+    sleep 0.1
+  done
+  fail "the server did not see the $code page requested by Vemo"
+}
+
+# Key press and mouse tests need the saver's window up and drawing.
+wait_for_board() { until_screen nonblack 20 >/dev/null || fail "no window appeared"; sleep 1; }
+
+winpath() { wine_ winepath -w "$1" 2>/dev/null; }
+
+case $case_name in
+  fullscreen)
+    # No "Championship" value: the Germany page, the table on screen, and a
+    # key ends the saver.
+    start_server
+    set_value Server "127.0.0.1:$port"
+    clear_value Championship
+    start_saver /s
+    expect_request ger
+    # Two scenes at most, so that one lays its table where rows fit on screen.
+    until_screen table 25 || fail "no standings table on the screen"
+    if [ -n "${SAVE_SHOT:-}" ]; then cp "$work/shot.png" "$SAVE_SHOT"; fi
+    xdotool key a
+    wait_exit "$saver" 2 || fail "a key press did not end the saver within 2 s"
+    ;;
+
+  mouse)
+    # The reference point is where the cursor was at the first mouse message:
+    # 3 right and 2 down (distance 5) keeps the saver, one more pixel ends it.
+    start_server
+    set_value Server "127.0.0.1:$port"
+    xdotool mousemove 500 400
+    start_saver /s
+    wait_for_board
+    xdotool mousemove_relative -- 3 2
+    sleep 2
+    alive "$saver" || fail "a mouse move of 5 pixels ended the saver"
+    xdotool mousemove_relative -- 1 0
+    wait_exit "$saver" 2 || fail "a mouse move of 6 pixels did not end the saver"
+    # A fresh run: 4 right and 2 down at once.
+    xdotool mousemove 500 400
+    start_saver /s
+    wait_for_board
+    xdotool mousemove_relative -- 4 2
+    wait_exit "$saver" 2 || fail "a fresh mouse move of 6 pixels did not end the saver"
+    ;;
+
+  preview)
+    # A child of the probe's 152 x 112 window: draws inside it, ignores input,
+    # ends when the window is destroyed.
+    start_server
+    set_value Server "127.0.0.1:$port"
+    scr=$(winpath "$VEMO_SCR")
+    wine_ "$SAVER_PROBE" preview "$scr" 10 >"$work/probe.log" 2>&1 &
+    saver=$!
+    pids+=("$saver")
+    expect_request ger
+    sleep 3
+    xdotool mousemove 150 150
+    xdotool key a
+    until_screen region 6 100 100 152 112 || fail "nothing drawn in the preview window"
+    wait_exit "$saver" 20 || fail "the probe did not finish"
+    wait "$saver" || { cat "$work/probe.log" >&2; fail "the probe reported a failure"; }
+    cat "$work/probe.log"
+    grep -qx 'child 152 112 5[0-9a-f]\{7\} 00000000' "$work/probe.log" ||
+      fail "the saver window is not a visible 152 x 112 child"
+    grep -qx 'alive after input' "$work/probe.log" || fail "input ended the preview"
+    ms=$(sed -n 's/^exit 0 \([0-9]*\)$/\1/p' "$work/probe.log")
+    [ -n "$ms" ] && [ "$ms" -lt 5000 ] || fail "the saver did not end when its parent was destroyed"
+    ;;
+
+  preview-no-window)
+    # /p with a handle that is no window: the program ends at once and shows
+    # nothing (the download still comes first).
+    start_server
+    set_value Server "127.0.0.1:$port"
+    scr=$(winpath "$VEMO_SCR")
+    wine_ "$SAVER_PROBE" watch 15 "$scr" /p 12345 >"$work/probe.log" 2>&1 || {
+      cat "$work/probe.log" >&2
+      fail "the saver did not end"
+    }
+    cat "$work/probe.log"
+    expect_request ger
+    if grep -q '^window ' "$work/probe.log"; then fail "a window was shown"; fi
+    ms=$(sed -n 's/^exit [0-9]* \([0-9]*\)$/\1/p' "$work/probe.log")
+    [ -n "$ms" ] && [ "$ms" -lt 5000 ] || fail "the saver took too long to end"
+    ;;
+
+  preview-colon)
+    # /p:1234 has fewer than two characters after the p that atoi can read:
+    # the full-screen saver.
+    start_server
+    set_value Server "127.0.0.1:$port"
+    scr=$(winpath "$VEMO_SCR")
+    wine_ "$SAVER_PROBE" watch 30 "$scr" /p:1234 >"$work/probe.log" 2>&1 &
+    saver=$!
+    pids+=("$saver")
+    for i in $(seq 150); do
+      grep -q '^window ' "$work/probe.log" && break
+      sleep 0.1
+    done
+    line=$(grep -m1 '^window ' "$work/probe.log") || fail "no window appeared"
+    echo "$line"
+    read -r _ w h style exstyle <<<"$line"
+    [ "$w" = 1024 ] && [ "$h" = 768 ] || fail "window is ${w}x$h, not the screen"
+    (((0x$style & 0xD0000000) == 0x90000000)) || fail "style $style is not a visible popup"
+    (((0x$exstyle & 0x8) == 0x8)) || fail "extended style $exstyle is not top-most"
+    sleep 1
+    xdotool key a
+    wait_exit "$saver" 5 || fail "a key press did not end the full-screen saver"
+    ;;
+
+  championship)
+    # The stored choice goes into the request.
+    start_server
+    set_value Server "127.0.0.1:$port"
+    set_value Championship usa
+    start_saver /s
+    expect_request usa
+    wait_for_board
+    clear_value Championship
+    xdotool key a
+    wait_exit "$saver" 2 || fail "a key press did not end the saver"
+    ;;
+
+  server-stopped)
+    # Nothing listens on the port: the board runs with the status text.
+    start_server
+    kill "$server"
+    wait "$server" 2>/dev/null || true
+    set_value Server "127.0.0.1:$port"
+    clear_value Championship
+    start_saver /s
+    until_screen textline 20 || fail "no status line on the board"
+    xdotool key a
+    wait_exit "$saver" 2 || fail "a key press did not end the saver"
+    ;;
+
+  *)
+    echo "unknown case $case_name" >&2
+    exit 2
+    ;;
+esac
+echo "PASS ($case_name)"
