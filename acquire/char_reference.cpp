@@ -8,11 +8,6 @@
 
 namespace {
 
-struct NamedReference {
-    std::string_view name;
-    unsigned char code;
-};
-
 // The page's own spelling of the currency sign is "current", so that is the
 // name this table knows for 164.
 constexpr std::array<std::string_view, 96> kLatin1Names = {
@@ -30,31 +25,60 @@ constexpr std::array<std::string_view, 96> kLatin1Names = {
     "oslash", "ugrave", "uacute", "ucirc",  "uuml",    "yacute", "thorn",  "yuml",
 };
 
-constexpr std::size_t kReferenceCount = 5 + kLatin1Names.size();
+constexpr std::size_t kLongestName = 7;  // "current"
 
-using ReferenceTable = std::array<NamedReference, kReferenceCount>;
+// A name of at most seven bytes packed with its length into one word: the key
+// of a small open-addressing table, so that a page made of references costs a
+// multiply and a probe or two per reference.
+std::uint64_t Key(const char* name, std::size_t n) {
+    std::uint64_t key = static_cast<std::uint64_t>(n) << 56;
+    for (std::size_t i = 0; i < n; ++i) key |= static_cast<std::uint64_t>(static_cast<unsigned char>(name[i])) << (8 * i);
+    return key;
+}
 
-// Sorted once, on first use, for a binary search: a page can hold a great many
-// references and each one is looked up.
+constexpr std::size_t kSlots = 256;
+
+std::size_t SlotOf(std::uint64_t key) { return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 56); }
+
+struct ReferenceTable {
+    std::uint64_t keys[kSlots] = {};  // 0: free (no key is 0, every name has a length)
+    unsigned char codes[kSlots] = {};
+
+    void Put(std::string_view name, unsigned char code) {
+        const std::uint64_t key = Key(name.data(), name.size());
+        std::size_t i = SlotOf(key);
+        while (keys[i] != 0) i = (i + 1) % kSlots;
+        keys[i] = key;
+        codes[i] = code;
+    }
+    bool Get(const char* name, std::size_t n, unsigned char& out) const {
+        const std::uint64_t key = Key(name, n);
+        for (std::size_t i = SlotOf(key); keys[i] != 0; i = (i + 1) % kSlots) {
+            if (keys[i] == key) {
+                out = codes[i];
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+// Filled once, before the first page is parsed, and read-only afterwards.
 const ReferenceTable& Table() {
     static const ReferenceTable table = [] {
-        ReferenceTable t{};
-        std::size_t n = 0;
-        t[n++] = {"quot", 34};
-        t[n++] = {"amp", 38};
-        t[n++] = {"apos", 39};
-        t[n++] = {"lt", 60};
-        t[n++] = {"gt", 62};
+        ReferenceTable t;
+        t.Put("quot", 34);
+        t.Put("amp", 38);
+        t.Put("apos", 39);
+        t.Put("lt", 60);
+        t.Put("gt", 62);
         for (std::size_t i = 0; i < kLatin1Names.size(); ++i)
-            t[n++] = {kLatin1Names[i], static_cast<unsigned char>(160 + i)};
-        std::sort(t.begin(), t.end(),
-                  [](const NamedReference& a, const NamedReference& b) { return a.name < b.name; });
+            t.Put(kLatin1Names[i], static_cast<unsigned char>(160 + i));
         return t;
     }();
     return table;
 }
 
-constexpr std::size_t kLongestName = 7;  // "current"
 
 constexpr std::array<std::string_view, 7> kAccentWords = {"grave", "acute", "circ", "uml", "tilde", "cedil", "ring"};
 
@@ -105,15 +129,6 @@ std::uint32_t ReadUnsigned32(const char* p, int base) {
     return negative ? static_cast<std::uint32_t>(0u - v) : v;
 }
 
-bool LookUp(std::string_view name, unsigned char& out) {
-    const ReferenceTable& t = Table();
-    auto it = std::lower_bound(t.begin(), t.end(), name,
-                               [](const NamedReference& r, std::string_view n) { return r.name < n; });
-    if (it == t.end() || it->name != name) return false;
-    out = it->code;
-    return true;
-}
-
 }  // namespace
 
 std::size_t DecodeCharReference(const char* text, const char* semicolon, unsigned char& out) {
@@ -140,6 +155,10 @@ std::size_t DecodeCharReference(const char* text, const char* semicolon, unsigne
     // The case rules never change a name's length, so a longer one cannot be
     // in the table; this also keeps a far-away ";" from costing a long copy.
     if (written.size() > kLongestName) return 0;
+    // Every name of the table is already in the case its rules give, so a
+    // name found as written needs no case rule.
+    const ReferenceTable& table = Table();
+    if (table.Get(written.data(), written.size(), out)) return count;
     char buffer[kLongestName];
     const std::size_t n = written.size();
     const bool firstUpper = IsUpper(static_cast<unsigned char>(written[0]));
@@ -156,7 +175,7 @@ std::size_t DecodeCharReference(const char* text, const char* semicolon, unsigne
     } else {
         for (std::size_t i = 0; i < n; ++i) buffer[i] = ToLower(written[i]);
     }
-    if (!LookUp(std::string_view(buffer, n), out)) return 0;
+    if (!table.Get(buffer, n, out)) return 0;
     return count;
 }
 

@@ -58,7 +58,13 @@ const char* FindPairIn(char a, char b, const char* from, const char* end) {
     }
 }
 
-using AttributeSpan = MarkupScan::AttributeSpan;
+// One attribute as it stands in the input, before anything is copied.
+struct AttributeSpan {
+    const char* name;
+    std::size_t nameLength;
+    const char* value;
+    std::size_t valueLength;
+};
 
 std::size_t ScanAttribute(const char* p, MarkupScan& scan, AttributeSpan& out) {
     const char* const end = scan.end();
@@ -89,16 +95,17 @@ std::size_t ScanAttribute(const char* p, MarkupScan& scan, AttributeSpan& out) {
     return static_cast<std::size_t>(q - p);
 }
 
-// Attributes one after the other from p. With consultMemory, stops early and
-// sets unreadable when the chain reaches a name from which a chain is already
-// known to leave its tag unreadable.
-std::size_t ScanAttributes(const char* p, MarkupScan& scan, std::vector<AttributeSpan>& out, bool consultMemory,
-                           bool& unreadable) {
+// Attributes one after the other from p until one fails, the input ends or
+// limit bytes are taken; each is handed to visit. With consultMemory it stops
+// early and sets unreadable when the chain reaches a name from which a chain
+// is already known to leave its tag unreadable. Returns the bytes taken.
+template <class Visit>
+std::size_t WalkAttributes(const char* p, MarkupScan& scan, bool consultMemory, std::size_t limit, bool& unreadable,
+                           Visit&& visit) {
     const char* const end = scan.end();
-    out.clear();
     unreadable = false;
     std::size_t total = 0;
-    while (p + total < end) {
+    while (p + total < end && total < limit) {
         const char* at = p + total;
         if (consultMemory) {
             const char* nameStart = SkipSpace(at, end);
@@ -110,11 +117,13 @@ std::size_t ScanAttributes(const char* p, MarkupScan& scan, std::vector<Attribut
         AttributeSpan span;
         const std::size_t n = ScanAttribute(at, scan, span);
         if (n == 0) break;
-        out.push_back(span);
+        visit(span);
         total += n;
     }
     return total;
 }
+
+constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
 
 }  // namespace
 
@@ -273,23 +282,25 @@ std::size_t MarkupAttributeList::Parse(const char* p) {
 }
 
 std::size_t MarkupAttributeList::Parse(const char* p, MarkupScan& scan) {
-    std::vector<AttributeSpan>& spans = scan.spans();
+    std::vector<MarkupAttribute> parsed;
     bool unreadable;
-    const std::size_t n = ScanAttributes(p, scan, spans, false, unreadable);
+    const std::size_t n = WalkAttributes(p, scan, false, kNoLimit, unreadable, [&](const AttributeSpan& span) {
+        parsed.emplace_back();
+        parsed.back().Assign(span.name, span.nameLength, span.value, span.valueLength);
+    });
     if (n == 0) return 0;
-    Clear();
-    items_.resize(spans.size());
-    for (std::size_t i = 0; i < spans.size(); ++i)
-        items_[i].Assign(spans[i].name, spans[i].nameLength, spans[i].value, spans[i].valueLength);
+    items_.swap(parsed);
     return n;
 }
 
 // ----------------------------------------------------------------- MarkupTag
 
-MarkupTag::MarkupTag(const MarkupTag& other)
-    : name(other.name),
-      attributes_(other.hasAttributes_ ? std::make_unique<MarkupAttributeList>(*other.attributes_) : nullptr),
-      hasAttributes_(other.hasAttributes_) {}
+MarkupTag::MarkupTag(const MarkupTag& other) : name(other.name) {
+    if (const MarkupAttributeList* list = other.attributes()) {
+        attributes_ = std::make_unique<MarkupAttributeList>(*list);
+        hasAttributes_ = true;
+    }
+}
 
 MarkupTag& MarkupTag::operator=(const MarkupTag& other) {
     if (this != &other) {
@@ -297,16 +308,42 @@ MarkupTag& MarkupTag::operator=(const MarkupTag& other) {
         name.swap(copy.name);
         attributes_.swap(copy.attributes_);
         hasAttributes_ = copy.hasAttributes_;
+        listMade_ = true;
+        attributesStart_ = nullptr;
+        attributesLength_ = 0;
+        inputEnd_ = nullptr;
     }
     return *this;
 }
 
 MarkupTag::~MarkupTag() = default;
 
+const MarkupAttributeList* MarkupTag::attributes() const {
+    if (!hasAttributes_) return nullptr;
+    if (!listMade_) {
+        if (!attributes_) attributes_ = std::make_unique<MarkupAttributeList>();
+        attributes_->Clear();
+        // The same bytes give the same attributes; every quote of a tag that
+        // was read closes inside it, so this stays within the tag.
+        MarkupScan scan(attributesStart_, inputEnd_);
+        bool unreadable;
+        MarkupAttributeList& list = *attributes_;
+        WalkAttributes(attributesStart_, scan, false, attributesLength_, unreadable, [&](const AttributeSpan& span) {
+            MarkupAttribute a;
+            a.Assign(span.name, span.nameLength, span.value, span.valueLength);
+            list.Add(std::move(a));
+        });
+        listMade_ = true;
+    }
+    return attributes_.get();
+}
+
 std::size_t MarkupTag::Parse(const char* p, bool& isStart, bool& isEnd, bool withAttributes) {
     if (p == nullptr) return 0;
     MarkupScan scan(p, p + std::strlen(p));
-    return Parse(p, isStart, isEnd, withAttributes, scan);
+    const std::size_t n = Parse(p, isStart, isEnd, withAttributes, scan);
+    if (n > 0) attributes();  // the caller's text need not outlive this call
+    return n;
 }
 
 std::size_t MarkupTag::Parse(const char* p, bool& isStart, bool& isEnd, bool withAttributes, MarkupScan& scan) {
@@ -345,11 +382,9 @@ std::size_t MarkupTag::Parse(const char* p, bool& isStart, bool& isEnd, bool wit
     }
 
     const char* const s = SkipSpace(q, end);
-    std::vector<AttributeSpan>& spans = scan.spans();
-    spans.clear();
     std::size_t n = 0;
     bool unreadable = false;
-    if (withAttributes) n = ScanAttributes(s, scan, spans, true, unreadable);
+    if (withAttributes) n = WalkAttributes(s, scan, true, kNoLimit, unreadable, [](const AttributeSpan&) {});
     const char* e;
     if (unreadable) {
         e = nullptr;
@@ -369,21 +404,19 @@ std::size_t MarkupTag::Parse(const char* p, bool& isStart, bool& isEnd, bool wit
         ++e;
     }
     if (e == nullptr || e >= end || *e != '>') {
-        for (const AttributeSpan& span : spans) scan.MarkUnreadable(span.name);
+        if (n > 0) {
+            bool ignored;
+            WalkAttributes(s, scan, false, n, ignored, [&](const AttributeSpan& span) { scan.MarkUnreadable(span.name); });
+        }
         return 0;
     }
 
     name.assign(nameStart, nameEnd);
     hasAttributes_ = n > 0;
-    if (hasAttributes_) {
-        if (!attributes_) attributes_ = std::make_unique<MarkupAttributeList>();
-        attributes_->Clear();
-        for (const AttributeSpan& span : spans) {
-            MarkupAttribute a;
-            a.Assign(span.name, span.nameLength, span.value, span.valueLength);
-            attributes_->Add(std::move(a));
-        }
-    }
+    listMade_ = !hasAttributes_;
+    attributesStart_ = s;
+    attributesLength_ = n;
+    inputEnd_ = end;
     isStart = true;
     isEnd = selfClosing;
     return static_cast<std::size_t>(e + 1 - p);
@@ -456,10 +489,10 @@ bool MarkupParser::RunDocument(MarkupTag& tag, bool& stop) {
         const std::size_t at = position;
 
         if (in[at] == '&') {
-            if (decodeEntities) {
-                const char* semicolon = scan.Find(';', in + at);
+            const char* semicolon = decodeEntities ? scan.Find(';', in + at) : end;
+            if (semicolon != end) {
                 unsigned char b;
-                const std::size_t n = DecodeCharReference(in + at, semicolon == end ? nullptr : semicolon, b);
+                const std::size_t n = DecodeCharReference(in + at, semicolon, b);
                 if (n > 0) {
                     pending.append(in + runStart, at - runStart);
                     pending.push_back(static_cast<char>(b));
@@ -537,9 +570,14 @@ bool MarkupParser::RunDocument(MarkupTag& tag, bool& stop) {
 bool MarkupParser::ParseComment(std::string& comment) {
     if (input == nullptr || position >= length) return false;
     if (length - position < 4 || std::memcmp(input + position, "<!--", 4) != 0) return false;
-    MarkupScan local;
-    if (activeScan_ == nullptr) local.Reset(input, input + length);
-    MarkupScan& scan = activeScan_ != nullptr ? *activeScan_ : local;
+    if (activeScan_ == nullptr) {
+        MarkupScan local(input, input + length);
+        activeScan_ = &local;
+        const bool found = ParseComment(comment);
+        activeScan_ = nullptr;
+        return found;
+    }
+    MarkupScan& scan = *activeScan_;
     const char* const end = input + length;
     const char* const body = input + position + 4;
     const char* const dashes = scan.FindPair('-', '-', body);
@@ -559,10 +597,13 @@ bool MarkupParser::ParseComment(std::string& comment) {
 
 bool MarkupParser::ParseTag(MarkupTag& tag, bool& isStart, bool& isEnd) {
     if (input == nullptr || position >= length) return false;
-    MarkupScan local;
-    if (activeScan_ == nullptr) local.Reset(input, input + length);
-    MarkupScan& scan = activeScan_ != nullptr ? *activeScan_ : local;
-    const std::size_t n = tag.Parse(input + position, isStart, isEnd, true, scan);
+    std::size_t n;
+    if (activeScan_ != nullptr) {
+        n = tag.Parse(input + position, isStart, isEnd, true, *activeScan_);
+    } else {
+        MarkupScan local(input, input + length);
+        n = tag.Parse(input + position, isStart, isEnd, true, local);
+    }
     if (n == 0) return false;
     position += n;
     return true;

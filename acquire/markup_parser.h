@@ -86,26 +86,37 @@ public:
 
     std::string name;  // exactly as written; empty for "</>" and "<>"
 
-    // Null when the tag has no attributes.
-    const MarkupAttributeList* attributes() const { return hasAttributes_ ? attributes_.get() : nullptr; }
+    // Null when the tag has no attributes. Within a parse the list is made
+    // from the input the first time it is asked for, so that a handler that
+    // never looks at attributes costs no copy of them; a copy of the tag owns
+    // its list outright.
+    const MarkupAttributeList* attributes() const;
 
     // The tag at p (after optional white space, a "<"). Returns its length
     // from p and sets name, attributes, isStart and isEnd; returns 0 and
     // changes nothing when p does not start a tag. The first form takes p's
-    // NUL as the end of the input.
+    // NUL as the end of the input and makes the attribute list at once; the
+    // second reads the attributes from the input only when they are asked for
+    // while the input is still there, which the tokenizer guarantees for the
+    // duration of its callbacks.
     std::size_t Parse(const char* p, bool& isStart, bool& isEnd, bool withAttributes);
     std::size_t Parse(const char* p, bool& isStart, bool& isEnd, bool withAttributes, MarkupScan& scan);
 
 private:
-    std::unique_ptr<MarkupAttributeList> attributes_;
+    mutable std::unique_ptr<MarkupAttributeList> attributes_;
     bool hasAttributes_ = false;
+    mutable bool listMade_ = true;
+    const char* attributesStart_ = nullptr;  // where the attribute list stands in the input
+    std::size_t attributesLength_ = 0;
+    const char* inputEnd_ = nullptr;
 };
 
 // The bounds of one input and what the scanners have learnt about it so far.
 // Several searches may look far ahead (an unclosed quote runs to the end, an
 // unreadable attribute list looks for the next "/>", a comment for its
 // "--"); remembering where each one ended keeps a whole parse linear however
-// often the same bytes are asked about.
+// often the same bytes are asked about. Meant for one pass from the start of
+// the input to its end.
 class MarkupScan {
 public:
     MarkupScan() = default;
@@ -120,21 +131,11 @@ public:
     // First "ab" at or after from, or end().
     const char* FindPair(char a, char b, const char* from);
 
-    // Attribute chains: a chain of attributes that reached nameStart once
-    // and left its tag unreadable leaves every later tag whose attributes
-    // reach the same position unreadable too.
+    // A chain of attributes that once reached nameStart and left its tag
+    // unreadable leaves every later tag whose attributes reach the same
+    // position unreadable too: the rest of the chain is the same bytes.
     bool KnownUnreadable(const char* nameStart) const;
     void MarkUnreadable(const char* nameStart);
-
-    // Where the attributes of the tag being read stand in the input; they are
-    // copied out only once the tag has turned out to be one.
-    struct AttributeSpan {
-        const char* name;
-        std::size_t nameLength;
-        const char* value;
-        std::size_t valueLength;
-    };
-    std::vector<AttributeSpan>& spans() { return spans_; }
 
 private:
     struct Known {
@@ -148,7 +149,6 @@ private:
     const char* end_ = nullptr;
     Known known_[kSlots];
     std::vector<std::uint8_t> unreadable_;  // one bit per input byte, made on first use
-    std::vector<AttributeSpan> spans_;
 };
 
 class MarkupHandler {
