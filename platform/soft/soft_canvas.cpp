@@ -175,7 +175,13 @@ std::vector<Rect> SoftCanvas::TakeChangedRects() {
     return out;
 }
 
+void SoftCanvas::SetChangeTracking(bool on) {
+    tracking_ = on;
+    if (!on) changed_.clear();
+}
+
 void SoftCanvas::MarkChanged(const Rect& rect) {
+    if (!tracking_) return;
     Rect r = Intersect(rect, Bounds());
     if (r.IsEmpty()) return;
     // Fold in every rectangle the new one overlaps or nearly adjoins; a

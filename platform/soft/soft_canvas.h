@@ -53,6 +53,9 @@ public:
     std::vector<Rect> TakeChangedRects();
     const std::vector<Rect>& ChangedRects() const { return changed_; }
     static constexpr std::size_t kMaxChangedRects = 32;
+    // Off for a canvas nobody presents, such as the render tool's; on by
+    // default.
+    void SetChangeTracking(bool on);
 
     // A new size starts black and counts as changed all over.
     void Resize(int width, int height);
@@ -93,6 +96,7 @@ private:
     int height_ = 0;
     std::vector<std::uint32_t> pixels_;
     std::vector<Rect> changed_;
+    bool tracking_ = true;
 
     Font* selected_ = nullptr;
     std::shared_ptr<SoftFace> face_;  // what text is drawn with
