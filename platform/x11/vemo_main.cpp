@@ -1,0 +1,161 @@
+// vemo: the Scorvane screen saver for X11. The same start-up as Vemo.scr
+// (profile, connection test, download, then the run mode) over the Linux
+// services, and the saver window of platform/x11.
+#include "platform/x11/xlib.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "acquire/fetch_standings.h"
+#include "acquire/standings_table.h"
+#include "app/connectivity.h"
+#include "app/startup.h"
+#include "platform/posix/curl_http_client.h"
+#include "platform/posix/ini_profile.h"
+#include "platform/x11/stop_signals.h"
+#include "platform/x11/vemo_options.h"
+#include "platform/x11/x11_handles.h"
+#include "platform/x11/x11_saver_window.h"
+
+#ifndef VEMO_VERSION
+#define VEMO_VERSION "unknown"
+#endif
+
+namespace {
+
+std::string Latin1ToUtf8(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// Start-up's view of the Linux program.
+class VemoStartupHost : public StartupHost {
+public:
+    VemoStartupHost(const VemoOptions& options, std::ostream* trace) : options_(options), trace_(trace) {}
+
+    Profile& GetProfile() override { return profile_; }
+    bool IsConnected() override { return IsMachineConnected(); }
+
+    bool FetchStandings(const std::string& url) override {
+        CurlHttpClient client;
+        return ::FetchStandings(client, url.c_str());
+    }
+
+    bool RunSettingsDialog(bool activeParent, std::string& championship) override;
+    bool CreateSaverWindow(std::uintptr_t parent) override;
+
+    std::string& Championship() { return championship_; }
+    X11SaverWindow* Window() { return window_.get(); }
+    // The exit status when start-up did not end with a running saver.
+    int FailureStatus() const { return failureStatus_; }
+    IniProfile& Ini() { return profile_; }
+
+private:
+    const VemoOptions& options_;
+    std::ostream* trace_;
+    IniProfile profile_{"vemo"};
+    std::string championship_;
+    int failureStatus_ = 0;
+    // The connection outlives the window drawn through it.
+    DisplayConnection display_;
+    std::unique_ptr<X11SaverWindow> window_;
+};
+
+bool VemoStartupHost::RunSettingsDialog(bool, std::string&) {
+    if (options_.printStatus) return false;
+    std::fprintf(stderr,
+                 "vemo: the settings dialog is not part of this build; the championship is the value "
+                 "Championship in section [Settings] of %s\n",
+                 profile_.FilePath().empty() ? "vemo.ini" : profile_.FilePath().c_str());
+    failureStatus_ = 1;
+    return false;
+}
+
+bool VemoStartupHost::CreateSaverWindow(std::uintptr_t parent) {
+    if (options_.printStatus) return false;
+    failureStatus_ = 1;
+    SaverTarget target;
+    std::string error;
+    if (!ChooseSaverTarget(options_, parent, std::getenv("XSCREENSAVER_WINDOW"), target, error)) {
+        std::fprintf(stderr, "vemo: %s\n", error.c_str());
+        return false;
+    }
+    InstallXErrorHandlers();
+    display_ = OpenDisplay();
+    if (!display_) {
+        std::fprintf(stderr, "vemo: cannot open display '%s'\n", XDisplayName(nullptr));
+        return false;
+    }
+    X11SaverWindow::Settings settings;
+    settings.allowShm = !options_.noShm;
+    settings.trace = trace_;
+    window_ = std::make_unique<X11SaverWindow>(display_.get(), championship_, settings);
+    if (!window_->Create(target, error)) {
+        std::fprintf(stderr, "vemo: %s\n", error.c_str());
+        window_.reset();
+        return false;
+    }
+    failureStatus_ = 0;
+    return true;
+}
+
+int PrintStatus(VemoStartupHost& host) {
+    const std::string server = host.Ini().GetProfileString(kSettingsSection, kServerEntry, kDefaultServer);
+    std::printf("championship: %s\n", Latin1ToUtf8(host.Championship()).c_str());
+    std::printf("server: %s\n", Latin1ToUtf8(server).c_str());
+    std::printf("status: %s\n", Latin1ToUtf8(theStatusText).c_str());
+    std::printf("rows: %d\n", theStandings.GetSize());
+    std::fflush(stdout);
+    return theStandings.GetSize() > 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    VemoOptions options;
+    std::string error;
+    if (!ParseVemoArguments(argc, argv, options, error)) {
+        std::fprintf(stderr, "vemo: %s\n(vemo --help lists the options)\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kVemoUsage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("vemo %s\n", VEMO_VERSION);
+        return 0;
+    }
+
+    std::ofstream traceFile;
+    if (!options.traceFile.empty()) {
+        traceFile.open(options.traceFile, std::ios::out | std::ios::trunc | std::ios::binary);
+        if (!traceFile) {
+            std::fprintf(stderr, "vemo: cannot write the trace file '%s'\n", options.traceFile.c_str());
+            return 2;
+        }
+    }
+
+    // Installed before the download, so that a SIGTERM during it ends the
+    // saver just as cleanly once it has started.
+    StopSignals stopSignals;
+    stopSignals.Install();
+
+    VemoStartupHost host(options, traceFile.is_open() ? &traceFile : nullptr);
+    const std::string commandLine = StartupCommandLine(options, std::getenv("XSCREENSAVER_WINDOW"));
+    const bool run = RunStartup(host, commandLine, host.Championship());
+    if (options.printStatus) return PrintStatus(host);
+    if (!run) return host.FailureStatus();
+    return host.Window()->Run(stopSignals.Fd());
+}

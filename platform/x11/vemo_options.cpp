@@ -1,0 +1,139 @@
+#include "platform/x11/vemo_options.h"
+
+#include <cctype>
+
+bool ParseWindowId(const std::string& text, std::uint64_t& id) {
+    std::size_t i = 0;
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        i = 2;
+    }
+    if (i >= text.size()) return false;
+    std::uint64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        int digit;
+        if (std::isdigit(c)) {
+            digit = c - '0';
+        } else if (base == 16 && std::isxdigit(c)) {
+            digit = std::tolower(c) - 'a' + 10;
+        } else {
+            return false;
+        }
+        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+        if (value > 0x1FFFFFFFu) return false;
+    }
+    if (value == 0) return false;
+    id = value;
+    return true;
+}
+
+bool ParseVemoArguments(int argc, const char* const* argv, VemoOptions& options, std::string& error) {
+    options = VemoOptions{};
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--", 0) == 0) {
+            if (arg == "--help") {
+                options.help = true;
+            } else if (arg == "--version") {
+                options.version = true;
+            } else if (arg == "--print-status") {
+                options.printStatus = true;
+            } else if (arg == "--no-shm") {
+                options.noShm = true;
+            } else if (arg == "--trace") {
+                if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                    error = "--trace needs a file name";
+                    return false;
+                }
+                options.traceFile = argv[++i];
+            } else {
+                error = "unknown option '" + arg + "'";
+                return false;
+            }
+            continue;
+        }
+        if (!options.commandLine.empty()) options.commandLine += ' ';
+        options.commandLine += arg;
+        if (arg == "-root") {
+            options.root = true;
+        } else if (arg == "-window-id") {
+            if (i + 1 >= argc || !ParseWindowId(argv[i + 1], options.windowId)) {
+                error = "-window-id needs a window id";
+                return false;
+            }
+            options.haveWindowId = true;
+            options.commandLine += ' ';
+            options.commandLine += argv[++i];
+        }
+    }
+    return true;
+}
+
+bool ChooseSaverTarget(const VemoOptions& options, std::uintptr_t previewParent, const char* xscreensaverWindow,
+                       SaverTarget& target, std::string& error) {
+    target = SaverTarget{};
+    if (previewParent != 0) {
+        target.kind = SaverTargetKind::Preview;
+        target.window = previewParent;
+        return true;
+    }
+    if (options.haveWindowId) {
+        target.kind = SaverTargetKind::Embedded;
+        target.window = options.windowId;
+        return true;
+    }
+    if (xscreensaverWindow != nullptr) {
+        if (!ParseWindowId(xscreensaverWindow, target.window)) {
+            error = std::string("XSCREENSAVER_WINDOW holds no window id: '") + xscreensaverWindow + "'";
+            return false;
+        }
+        target.kind = SaverTargetKind::Embedded;
+        return true;
+    }
+    if (options.root) target.kind = SaverTargetKind::Root;
+    return true;
+}
+
+std::string StartupCommandLine(const VemoOptions& options, const char* xscreensaverWindow) {
+    if (xscreensaverWindow != nullptr && options.commandLine.find_first_of("/-") == std::string::npos) return "/s";
+    return options.commandLine;
+}
+
+const char kVemoUsage[] =
+    "usage: vemo [/s | /p ID | /c] [-root | -window-id ID] [OPTIONS]\n"
+    "\n"
+    "The Scorvane screen saver for X11: the current national-league table of\n"
+    "one football association, downloaded once at start, played as animated\n"
+    "scenes.\n"
+    "\n"
+    "Modes (the screen-saver switches; '-' works as well as '/'):\n"
+    "  /s         full screen on the default screen; a key, a mouse button or\n"
+    "             a mouse movement of more than 5 pixels ends it\n"
+    "  /p ID      preview: a child filling the X window whose decimal id is ID;\n"
+    "             ignores input and ends when that window is destroyed\n"
+    "  /c         the settings dialog (choice of championship)\n"
+    "  (none)     the settings dialog; any other switch runs full screen\n"
+    "\n"
+    "XScreenSaver:\n"
+    "  -root           draw into the window XScreenSaver gives in the\n"
+    "                  XSCREENSAVER_WINDOW variable, or into the root window\n"
+    "  -window-id ID   draw into window ID (decimal or 0x hex)\n"
+    "  When drawing into a given window the saver follows its size, leaves\n"
+    "  input to the daemon and ends on SIGTERM.\n"
+    "\n"
+    "Options:\n"
+    "  --print-status  run the start-up (settings, connection test, download),\n"
+    "                  print the championship, the server, the status line the\n"
+    "                  board would show (empty when the table was obtained) and\n"
+    "                  the number of table rows, then exit: 0 when a table was\n"
+    "                  obtained, 1 when not\n"
+    "  --trace FILE    write every drawing operation of every frame to FILE\n"
+    "  --no-shm        send frames with XPutImage even where MIT-SHM is offered\n"
+    "  --help          this text\n"
+    "  --version       the version\n"
+    "\n"
+    "Settings: [Settings] Championship (an association code, default ger) and\n"
+    "Server (host:port of the standings site, default 127.0.0.1:8080) in\n"
+    "$XDG_CONFIG_HOME/vemo/vemo.ini ($HOME/.config when unset).\n";

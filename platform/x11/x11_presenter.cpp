@@ -1,0 +1,276 @@
+#include "platform/x11/x11_presenter.h"
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <bit>
+#include <climits>
+#include <cstring>
+
+#include "platform/soft/soft_canvas.h"
+#include "platform/x11/x11_handles.h"
+
+namespace {
+
+// More rectangles than this waiting for the shared segment are folded into
+// their bounding box: the comparison with the copy keeps that cheap.
+constexpr std::size_t kMaxBacklog = 64;
+
+Rect Clip(const Rect& r, int width, int height) {
+    Rect c{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, width), std::min(r.bottom, height)};
+    return c.IsEmpty() ? Rect{} : c;
+}
+
+Rect Union(const Rect& a, const Rect& b) {
+    if (a.IsEmpty()) return b;
+    if (b.IsEmpty()) return a;
+    return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
+
+void MaskShape(unsigned long mask, int& shift, int& bits) {
+    shift = mask == 0 ? 0 : std::countr_zero(mask);
+    bits = std::popcount(mask);
+}
+
+}  // namespace
+
+struct X11Presenter::ShmImage {
+    Display* display = nullptr;
+    XShmSegmentInfo info{};
+    XImage* image = nullptr;
+    bool attached = false;
+
+    ShmImage() {
+        info.shmid = -1;
+        info.shmaddr = nullptr;
+    }
+
+    ~ShmImage() {
+        if (attached) {
+            XShmDetach(display, &info);
+            // The server lets go of the segment before it is unmapped here.
+            XSync(display, False);
+        }
+        if (image != nullptr) {
+            image->data = nullptr;
+            XDestroyImage(image);
+        }
+        if (info.shmaddr != nullptr) shmdt(info.shmaddr);
+    }
+
+    static std::unique_ptr<ShmImage> Create(Display* display, Visual* visual, int depth, int width, int height) {
+        auto s = std::make_unique<ShmImage>();
+        s->display = display;
+        s->image = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &s->info,
+                                   static_cast<unsigned>(width), static_cast<unsigned>(height));
+        if (s->image == nullptr) return nullptr;
+        const std::size_t size = static_cast<std::size_t>(s->image->bytes_per_line) * static_cast<std::size_t>(height);
+        s->info.shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+        if (s->info.shmid < 0) return nullptr;
+        void* address = shmat(s->info.shmid, nullptr, 0);
+        if (address == reinterpret_cast<void*>(-1)) {
+            shmctl(s->info.shmid, IPC_RMID, nullptr);
+            return nullptr;
+        }
+        s->info.shmaddr = static_cast<char*>(address);
+        s->image->data = s->info.shmaddr;
+        s->info.readOnly = False;
+        std::memset(address, 0, size);
+        bool failed;
+        {
+            // A server on another machine refuses the segment (BadAccess).
+            XErrorTrap trap(display);
+            XShmAttach(display, &s->info);
+            failed = trap.Failed();
+        }
+        // Marked for removal at once, so that it cannot outlive the process
+        // however the process ends.
+        shmctl(s->info.shmid, IPC_RMID, nullptr);
+        if (failed) return nullptr;
+        s->attached = true;
+        return s;
+    }
+};
+
+struct X11Presenter::PlainImage {
+    std::vector<char> data;
+    XImage* image = nullptr;
+
+    ~PlainImage() {
+        if (image != nullptr) {
+            image->data = nullptr;
+            XDestroyImage(image);
+        }
+    }
+
+    static std::unique_ptr<PlainImage> Create(Display* display, Visual* visual, int depth, int width, int height) {
+        auto p = std::make_unique<PlainImage>();
+        p->image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
+                                static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+        if (p->image == nullptr) return nullptr;
+        p->data.assign(static_cast<std::size_t>(p->image->bytes_per_line) * static_cast<std::size_t>(height), 0);
+        p->image->data = p->data.data();
+        return p;
+    }
+};
+
+X11Presenter::X11Presenter(Display* display, Window window, GC gc, Visual* visual, int depth, bool allowShm)
+    : display_(display), window_(window), gc_(gc), visual_(visual), depth_(depth), shmAllowed_(allowShm) {
+    if (shmAllowed_ && XShmQueryExtension(display_)) {
+        shmCompletionType_ = XShmGetEventBase(display_) + ShmCompletion;
+    } else {
+        shmAllowed_ = false;
+    }
+    MaskShape(visual_->red_mask, redShift_, redBits_);
+    MaskShape(visual_->green_mask, greenShift_, greenBits_);
+    MaskShape(visual_->blue_mask, blueShift_, blueBits_);
+}
+
+X11Presenter::~X11Presenter() = default;
+
+bool X11Presenter::CanShow(const Visual* visual) {
+    return visual != nullptr && (visual->c_class == TrueColor || visual->c_class == DirectColor);
+}
+
+XImage* X11Presenter::Image() const {
+    if (shm_) return shm_->image;
+    if (plain_) return plain_->image;
+    return nullptr;
+}
+
+bool X11Presenter::DirectFormat() const {
+    const XImage* image = Image();
+    const int hostOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    return image != nullptr && image->bits_per_pixel == 32 && image->byte_order == hostOrder &&
+           image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+}
+
+bool X11Presenter::Resize(int width, int height) {
+    shm_.reset();
+    plain_.reset();
+    shmOutstanding_ = 0;
+    backlog_.clear();
+    sendAll_ = true;
+    width_ = std::max(width, 0);
+    height_ = std::max(height, 0);
+    if (width_ == 0 || height_ == 0) return false;
+    if (shmAllowed_) {
+        shm_ = ShmImage::Create(display_, visual_, depth_, width_, height_);
+        // Refused once, refused for good: the plain path from now on.
+        if (!shm_) shmAllowed_ = false;
+    }
+    if (!shm_) plain_ = PlainImage::Create(display_, visual_, depth_, width_, height_);
+    return Image() != nullptr;
+}
+
+std::uint32_t X11Presenter::ServerPixel(std::uint32_t rgb) const {
+    auto channel = [](std::uint32_t value8, int bits, int shift) -> std::uint32_t {
+        if (bits <= 0) return 0;
+        const std::uint32_t scaled = bits >= 8 ? value8 << (bits - 8) : value8 >> (8 - bits);
+        return scaled << shift;
+    };
+    return channel((rgb >> 16) & 0xFF, redBits_, redShift_) | channel((rgb >> 8) & 0xFF, greenBits_, greenShift_) |
+           channel(rgb & 0xFF, blueBits_, blueShift_);
+}
+
+Rect X11Presenter::Update(const SoftCanvas& canvas, const Rect& rect) {
+    XImage* image = Image();
+    const Rect r = Clip(rect, std::min(width_, canvas.Width()), std::min(height_, canvas.Height()));
+    if (r.IsEmpty()) return Rect{};
+    int minX = INT_MAX, maxX = -1, minY = -1, maxY = -1;
+    const bool direct = DirectFormat();
+    for (int y = r.top; y < r.bottom; ++y) {
+        const std::uint32_t* src = canvas.Pixels() + static_cast<std::size_t>(y) * canvas.Stride();
+        int a = -1, b = -1;
+        if (direct) {
+            auto* dst = reinterpret_cast<std::uint32_t*>(image->data + static_cast<std::ptrdiff_t>(y) * image->bytes_per_line);
+            const std::size_t count = static_cast<std::size_t>(r.Width());
+            if (std::memcmp(src + r.left, dst + r.left, count * sizeof(std::uint32_t)) == 0) continue;
+            a = r.left;
+            while (src[a] == dst[a]) ++a;
+            b = r.right - 1;
+            while (src[b] == dst[b]) --b;
+            std::memcpy(dst + a, src + a, static_cast<std::size_t>(b - a + 1) * sizeof(std::uint32_t));
+        } else {
+            for (int x = r.left; x < r.right; ++x) {
+                const unsigned long value = ServerPixel(src[x]);
+                if (XGetPixel(image, x, y) == value) continue;
+                XPutPixel(image, x, y, value);
+                if (a < 0) a = x;
+                b = x;
+            }
+            if (a < 0) continue;
+        }
+        minX = std::min(minX, a);
+        maxX = std::max(maxX, b);
+        if (minY < 0) minY = y;
+        maxY = y;
+    }
+    if (minY < 0) return Rect{};
+    return Rect{minX, minY, maxX + 1, maxY + 1};
+}
+
+void X11Presenter::Put(const Rect& r, bool last) {
+    XImage* image = Image();
+    if (image == nullptr || r.IsEmpty()) return;
+    const unsigned w = static_cast<unsigned>(r.Width()), h = static_cast<unsigned>(r.Height());
+    if (shm_) {
+        XShmPutImage(display_, window_, gc_, image, r.left, r.top, r.left, r.top, w, h, last ? True : False);
+        if (last) ++shmOutstanding_;
+    } else {
+        XPutImage(display_, window_, gc_, image, r.left, r.top, r.left, r.top, w, h);
+    }
+    ++puts_;
+    pixelsSent_ += static_cast<std::uint64_t>(w) * h;
+}
+
+void X11Presenter::Present(const SoftCanvas& canvas, const std::vector<Rect>& rects) {
+    if (Image() == nullptr) return;
+    if (shmOutstanding_ > 0) {
+        backlog_.insert(backlog_.end(), rects.begin(), rects.end());
+        if (backlog_.size() > kMaxBacklog) {
+            Rect all;
+            for (const Rect& r : backlog_) all = Union(all, r);
+            backlog_.assign(1, all);
+        }
+        return;
+    }
+    std::vector<Rect> work;
+    work.swap(backlog_);
+    work.insert(work.end(), rects.begin(), rects.end());
+
+    if (sendAll_) {
+        // Whatever the window shows now is unknown: all of it goes.
+        const Rect all{0, 0, width_, height_};
+        Update(canvas, all);
+        sendAll_ = false;
+        Put(Clip(all, width_, height_), true);
+        return;
+    }
+    std::vector<Rect> dirty;
+    for (const Rect& r : work) {
+        const Rect d = Update(canvas, r);
+        if (!d.IsEmpty()) dirty.push_back(d);
+    }
+    for (std::size_t i = 0; i < dirty.size(); ++i) Put(dirty[i], i + 1 == dirty.size());
+}
+
+void X11Presenter::Repaint(const Rect& rect) {
+    // Before the first presentation the copy holds nothing worth showing;
+    // that presentation covers the whole window anyway.
+    if (sendAll_) return;
+    Put(Clip(rect, width_, height_), true);
+}
+
+bool X11Presenter::HandleEvent(const XEvent& event) {
+    if (shmCompletionType_ < 0 || event.type != shmCompletionType_) return false;
+    const auto& done = reinterpret_cast<const XShmCompletionEvent&>(event);
+    // A completion of a segment given up in a resize says nothing about the
+    // current one.
+    if (shm_ && done.drawable == window_ && done.shmseg == shm_->info.shmseg && shmOutstanding_ > 0) {
+        --shmOutstanding_;
+    }
+    return true;
+}

@@ -1,0 +1,326 @@
+#include "platform/x11/x11_saver_window.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ostream>
+
+#include "acquire/standings_table.h"
+#include "app/startup.h"
+#include "display/trace_canvas.h"
+#include "platform/x11/mouse_test.h"
+
+namespace {
+
+constexpr long kFullScreenEvents = KeyPressMask | ButtonPressMask | PointerMotionMask | FocusChangeMask |
+                                   ExposureMask | StructureNotifyMask | VisibilityChangeMask;
+constexpr long kPointerGrabEvents = ButtonPressMask | PointerMotionMask;
+// The terminal or launcher that started the saver may hold a grab for a
+// moment (until the key that started it is released).
+constexpr int kGrabTries = 20;
+constexpr int kGrabPauseMs = 50;
+
+Rect Union(const Rect& a, const Rect& b) {
+    if (a.IsEmpty()) return b;
+    if (b.IsEmpty()) return a;
+    return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
+
+void NameWindow(Display* display, Window window) {
+    XStoreName(display, window, "vemo");
+    XClassHint hint;
+    char name[] = "vemo";
+    char klass[] = "Vemo";
+    hint.res_name = name;
+    hint.res_class = klass;
+    XSetClassHint(display, window, &hint);
+}
+
+}  // namespace
+
+X11SaverWindow::X11SaverWindow(Display* display, std::string championship, Settings settings)
+    : display_(display),
+      championship_(std::move(championship)),
+      settings_(settings),
+      layout_(fontFactory_),
+      title_(BoardTitleForChampionship(championship_)),
+      canvas_(0, 0) {
+    if (settings_.trace != nullptr) trace_ = std::make_unique<TraceCanvas>(&canvas_, *settings_.trace);
+}
+
+X11SaverWindow::~X11SaverWindow() { OnDestroy(); }
+
+bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
+    kind_ = target.kind;
+    const int screen = DefaultScreen(display_);
+    const Window root = RootWindow(display_, screen);
+    Visual* visual = nullptr;
+    int depth = 0;
+    int width = 0;
+    int height = 0;
+
+    if (kind_ == SaverTargetKind::FullScreen) {
+        visual = DefaultVisual(display_, screen);
+        depth = DefaultDepth(display_, screen);
+        width = DisplayWidth(display_, screen);
+        height = DisplayHeight(display_, screen);
+        if (!X11Presenter::CanShow(visual)) {
+            error = "the default visual of the screen is not TrueColor";
+            return false;
+        }
+        cursor_.emplace(display_, root);
+        XSetWindowAttributes a = {};
+        a.override_redirect = True;
+        a.background_pixel = BlackPixel(display_, screen);
+        a.event_mask = kFullScreenEvents;
+        a.cursor = cursor_->get();
+        const Window w = XCreateWindow(display_, root, 0, 0, static_cast<unsigned>(width),
+                                       static_cast<unsigned>(height), 0, depth, InputOutput, visual,
+                                       CWOverrideRedirect | CWBackPixel | CWEventMask | CWCursor, &a);
+        window_.emplace(display_, w);
+        NameWindow(display_, w);
+        drawable_ = w;
+    } else {
+        const Window given = kind_ == SaverTargetKind::Root ? root : static_cast<Window>(target.window);
+        XWindowAttributes attributes = {};
+        bool ok;
+        {
+            XErrorTrap trap(display_);
+            ok = XGetWindowAttributes(display_, given, &attributes) != 0 && !trap.Failed();
+            // Watched from now on, so that its end or a new size is never missed.
+            if (ok) XSelectInput(display_, given, kind_ == SaverTargetKind::Preview
+                                                      ? StructureNotifyMask
+                                                      : StructureNotifyMask | ExposureMask);
+            ok = ok && !trap.Failed();
+        }
+        if (!ok) {
+            error = std::to_string(given) + " is not a window";
+            return false;
+        }
+        if (attributes.c_class == InputOnly) {
+            error = std::to_string(given) + " is an input-only window";
+            return false;
+        }
+        visual = attributes.visual;
+        depth = attributes.depth;
+        width = attributes.width;
+        height = attributes.height;
+        if (!X11Presenter::CanShow(visual)) {
+            error = "the window's visual is not TrueColor";
+            return false;
+        }
+        if (kind_ == SaverTargetKind::Preview) {
+            parent_ = given;
+            XSetWindowAttributes a = {};
+            a.background_pixel = 0;  // black in every TrueColor visual
+            a.event_mask = ExposureMask | StructureNotifyMask;
+            Window w;
+            {
+                XErrorTrap trap(display_);
+                w = XCreateWindow(display_, parent_, 0, 0, static_cast<unsigned>(std::max(width, 1)),
+                                  static_cast<unsigned>(std::max(height, 1)), 0, CopyFromParent, InputOutput,
+                                  CopyFromParent, CWBackPixel | CWEventMask, &a);
+                if (trap.Failed()) {
+                    error = "cannot create a window in " + std::to_string(given);
+                    return false;
+                }
+            }
+            window_.emplace(display_, w);
+            NameWindow(display_, w);
+            drawable_ = w;
+        } else {
+            drawable_ = given;
+            mapped_ = attributes.map_state == IsViewable;
+        }
+    }
+
+    gc_.emplace(display_, drawable_);
+    presenter_ = std::make_unique<X11Presenter>(display_, drawable_, gc_->get(), visual, depth, settings_.allowShm);
+    FollowSize(width, height);
+    if (window_) {
+        if (kind_ == SaverTargetKind::FullScreen) {
+            XMapRaised(display_, drawable_);
+        } else {
+            XMapWindow(display_, drawable_);
+        }
+    }
+    XFlush(display_);
+    return true;
+}
+
+void X11SaverWindow::FollowSize(int width, int height) {
+    if (width == canvas_.Width() && height == canvas_.Height() && presenter_) {
+        return;
+    }
+    canvas_.Resize(width, height);
+    layout_.bounds = Rect{0, 0, canvas_.Width(), canvas_.Height()};
+    presenter_->Resize(canvas_.Width(), canvas_.Height());
+}
+
+Point X11SaverWindow::CursorPos() {
+    Window rootReturn, child;
+    int rootX = 0, rootY = 0, winX, winY;
+    unsigned mask;
+    XQueryPointer(display_, RootWindow(display_, DefaultScreen(display_)), &rootReturn, &child, &rootX, &rootY,
+                  &winX, &winY, &mask);
+    return Point{rootX, rootY};
+}
+
+void X11SaverWindow::MouseTest() {
+    if (MouseTestCloses(theMouseTestReference, CursorPos())) RequestClose();
+}
+
+void X11SaverWindow::NudgeCursor() {
+    const Window root = RootWindow(display_, DefaultScreen(display_));
+    ::NudgeCursor([this] { return CursorPos(); },
+                  [this, root](Point p) { XWarpPointer(display_, None, root, 0, 0, 0, 0, p.x, p.y); });
+}
+
+void X11SaverWindow::OnMapped() {
+    if (kind_ != SaverTargetKind::FullScreen || !window_) return;
+    XSetInputFocus(display_, drawable_, RevertToParent, CurrentTime);
+    if (!keyboardGrab_) keyboardGrab_ = GrabKeyboard(display_, drawable_, kGrabTries, kGrabPauseMs);
+    if (!pointerGrab_) {
+        pointerGrab_ = GrabPointer(display_, drawable_, cursor_->get(), kPointerGrabEvents, kGrabTries, kGrabPauseMs);
+    }
+}
+
+void X11SaverWindow::HandleInput(XEvent& event) {
+    switch (event.type) {
+    case KeyPress:
+        RequestClose();
+        break;
+    case ButtonPress:
+        NudgeCursor();
+        RequestClose();
+        break;
+    case MotionNotify:
+        // The event's own position: by the time it is handled the cursor
+        // may already be further on, and each position must be tested.
+        if (MouseTestCloses(theMouseTestReference, Point{event.xmotion.x_root, event.xmotion.y_root})) {
+            RequestClose();
+        }
+        break;
+    case FocusOut:
+        // Losing the focus closes nothing by itself; it counts as a mouse
+        // event.
+        if (event.xfocus.detail != NotifyInferior) MouseTest();
+        break;
+    default:
+        break;
+    }
+}
+
+void X11SaverWindow::HandleEvent(XEvent& event) {
+    if (presenter_ && presenter_->HandleEvent(event)) return;
+    switch (event.type) {
+    case Expose:
+        if (event.xexpose.window == drawable_) {
+            const XExposeEvent& e = event.xexpose;
+            exposed_ = Union(exposed_, Rect{e.x, e.y, e.x + e.width, e.y + e.height});
+        }
+        return;
+    case ConfigureNotify:
+        if (event.xconfigure.window == drawable_) {
+            FollowSize(event.xconfigure.width, event.xconfigure.height);
+        } else if (event.xconfigure.window == parent_ && window_) {
+            XMoveResizeWindow(display_, drawable_, 0, 0, static_cast<unsigned>(std::max(event.xconfigure.width, 1)),
+                              static_cast<unsigned>(std::max(event.xconfigure.height, 1)));
+        }
+        return;
+    case DestroyNotify:
+        if (event.xdestroywindow.window == drawable_ || event.xdestroywindow.window == parent_) {
+            // A preview child goes with its parent: nothing is left to
+            // destroy, and an embedding window is not ours anyway.
+            if (window_) window_->Forget();
+            drawable_ = None;
+            parent_ = None;
+            RequestClose();
+        }
+        return;
+    case MapNotify:
+        if (event.xmap.window == drawable_) {
+            mapped_ = true;
+            OnMapped();
+        }
+        return;
+    case UnmapNotify:
+        if (event.xunmap.window == drawable_) mapped_ = false;
+        return;
+    case VisibilityNotify:
+        // Full screen means on top of everything: a window that comes up
+        // over the saver is covered again.
+        if (kind_ == SaverTargetKind::FullScreen && event.xvisibility.window == drawable_ &&
+            event.xvisibility.state != VisibilityUnobscured) {
+            XRaiseWindow(display_, drawable_);
+        }
+        return;
+    default:
+        break;
+    }
+    if (kind_ == SaverTargetKind::FullScreen) HandleInput(event);
+}
+
+void X11SaverWindow::PlayFrame() {
+    const BoardContent content{theStandings, theStatusText, title_};
+    if (trace_) {
+        trace_->WriteLine("frame " + std::to_string(frames_ + 1));
+        ComposeBoard(layout_, *trace_, content);
+    } else {
+        ComposeBoard(layout_, canvas_, content);
+    }
+    ++frames_;
+    presenter_->Present(canvas_, canvas_.TakeChangedRects());
+}
+
+int X11SaverWindow::Run(int stopFd) {
+    const int xfd = ConnectionNumber(display_);
+    clock_.Start(MonotonicNanoseconds());
+    while (!closeRequested_) {
+        while (!closeRequested_ && XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            HandleEvent(event);
+        }
+        if (closeRequested_) break;
+        if (!exposed_.IsEmpty()) {
+            presenter_->Repaint(exposed_);
+            exposed_ = Rect{};
+        }
+        if (clock_.Due(MonotonicNanoseconds())) {
+            PlayFrame();
+            clock_.FramePlayed(MonotonicNanoseconds());
+        }
+        XFlush(display_);
+        // Flushing may have read events; they must not wait for the poll.
+        if (XEventsQueued(display_, QueuedAlready) > 0) continue;
+
+        const std::int64_t remaining = clock_.Remaining(MonotonicNanoseconds());
+        timespec timeout{static_cast<time_t>(remaining / 1'000'000'000), static_cast<long>(remaining % 1'000'000'000)};
+        pollfd fds[2] = {{xfd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        const nfds_t count = stopFd >= 0 ? 2 : 1;
+        const int ready = ppoll(fds, count, remaining >= 0 ? &timeout : nullptr, nullptr);
+        if (ready < 0 && errno != EINTR) break;
+        if (count == 2 && (fds[1].revents & POLLIN) != 0) RequestClose();
+    }
+    OnDestroy();
+    return 0;
+}
+
+void X11SaverWindow::OnDestroy() {
+    if (tornDown_) return;
+    tornDown_ = true;
+    clock_.Stop();
+    layout_.FreeResources();
+    theStandings.RemoveAll();
+    // The screen and the input go back before the program ends.
+    pointerGrab_ = InputGrab();
+    keyboardGrab_ = InputGrab();
+    presenter_.reset();
+    gc_.reset();
+    window_.reset();
+    cursor_.reset();
+    XSync(display_, False);
+}

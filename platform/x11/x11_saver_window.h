@@ -1,0 +1,97 @@
+#pragma once
+// The one window of the saver run modes on X11: a window of its own over the
+// whole default screen, a child filling a preview window, or (under
+// XScreenSaver) a window someone else owns. It plays the board every 20 ms
+// and, full screen, closes on a key, a mouse button or a mouse movement of
+// more than 5 pixels.
+
+#include "platform/x11/xlib.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "display/board.h"
+#include "display/board_layout.h"
+#include "platform/soft/soft_canvas.h"
+#include "platform/soft/soft_font.h"
+#include "platform/x11/frame_clock.h"
+#include "platform/x11/vemo_options.h"
+#include "platform/x11/x11_handles.h"
+#include "platform/x11/x11_presenter.h"
+
+class TraceCanvas;
+
+class X11SaverWindow {
+public:
+    struct Settings {
+        bool allowShm = true;
+        std::ostream* trace = nullptr;  // every drawing operation, frame by frame
+    };
+
+    // `display` must outlive the window. `championship` is the association
+    // code in use; its display name is the board's title.
+    X11SaverWindow(Display* display, std::string championship, Settings settings);
+    ~X11SaverWindow();
+    X11SaverWindow(const X11SaverWindow&) = delete;
+    X11SaverWindow& operator=(const X11SaverWindow&) = delete;
+
+    // Creates (or, embedded, takes over) the window. False with the reason in
+    // `error` when the target is not a window or cannot be drawn on.
+    bool Create(const SaverTarget& target, std::string& error);
+
+    // The event loop: plays the board until the window closes or `stopFd`
+    // becomes readable (a stop signal), then releases everything in order.
+    // Returns the exit status, 0.
+    int Run(int stopFd);
+
+    SaverTargetKind Kind() const { return kind_; }
+    Window Drawable() const { return drawable_; }
+    bool UsesShm() const { return presenter_ && presenter_->UsesShm(); }
+    std::uint64_t FramesPlayed() const { return frames_; }
+
+private:
+    void HandleEvent(XEvent& event);
+    void HandleInput(XEvent& event);
+    void PlayFrame();
+    void FollowSize(int width, int height);
+    void OnMapped();
+    void MouseTest();
+    void NudgeCursor();
+    Point CursorPos();
+    // What the Windows window does with a posted WM_CLOSE.
+    void RequestClose() { closeRequested_ = true; }
+    // Stops the clock, frees the stage's fonts and pictures, empties
+    // theStandings, then gives the input, the window and the cursor back.
+    void OnDestroy();
+
+    Display* display_;
+    std::string championship_;
+    Settings settings_;
+    SaverTargetKind kind_ = SaverTargetKind::FullScreen;
+
+    // The stage's fonts are made here: it outlives the stage.
+    SoftFontFactory fontFactory_;
+    BoardLayout layout_;
+    std::string title_;
+    SoftCanvas canvas_;
+    std::unique_ptr<TraceCanvas> trace_;
+
+    Window parent_ = None;    // the preview's parent
+    Window drawable_ = None;  // what is drawn on: ours or the embedding window
+    std::optional<BlankCursor> cursor_;
+    std::optional<OwnedWindow> window_;  // none when embedded
+    std::optional<GraphicsContext> gc_;
+    std::unique_ptr<X11Presenter> presenter_;
+    InputGrab keyboardGrab_;
+    InputGrab pointerGrab_;
+
+    FrameClock clock_{kFramePeriodNs};
+    Rect exposed_;
+    bool mapped_ = false;
+    bool closeRequested_ = false;
+    bool tornDown_ = false;
+    std::uint64_t frames_ = 0;
+};
