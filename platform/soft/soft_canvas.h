@@ -44,6 +44,9 @@ public:
     // Words per row.
     std::size_t Stride() const { return static_cast<std::size_t>(width_); }
     const std::uint32_t* Pixels() const { return pixels_.data(); }
+    // For wrapping the framebuffer in a platform image (an XImage) without a
+    // copy; pixels written through it are not in the changed rectangles.
+    std::uint32_t* MutablePixels() { return pixels_.data(); }
     // 0x00RRGGBB; 0 outside the framebuffer.
     std::uint32_t PixelAt(int x, int y) const;
 
