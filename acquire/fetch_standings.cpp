@@ -32,7 +32,7 @@ bool ParseUrl(const std::string& url, ParsedUrl& out) {
             return false;
 
     const std::size_t authorityStart = colon + 3;
-    std::size_t slash = url.find('/', authorityStart);
+    std::size_t slash = url.find_first_of("/?#", authorityStart);
     if (slash == std::string::npos) slash = url.size();
     std::string authority = url.substr(authorityStart, slash - authorityStart);
     // Credentials are not ours to send; only the server part counts.
@@ -59,7 +59,8 @@ bool ParseUrl(const std::string& url, ParsedUrl& out) {
     out.http = EqualsIgnoreCase(scheme, "http");
     out.host = host;
     out.port = port;
-    out.path = slash < url.size() ? url.substr(slash) : std::string("/");
+    out.path = slash < url.size() ? url.substr(slash) : std::string();
+    if (out.path.empty() || out.path[0] != '/') out.path.insert(0, "/");
     return true;
 }
 

@@ -571,11 +571,14 @@ bool MarkupParser::ParseComment(std::string& comment) {
     if (input == nullptr || position >= length) return false;
     if (length - position < 4 || std::memcmp(input + position, "<!--", 4) != 0) return false;
     if (activeScan_ == nullptr) {
+        // Called on its own, outside a parse: search memory for this call only.
         MarkupScan local(input, input + length);
+        struct Lend {
+            MarkupScan*& slot;
+            ~Lend() { slot = nullptr; }
+        } lend{activeScan_};
         activeScan_ = &local;
-        const bool found = ParseComment(comment);
-        activeScan_ = nullptr;
-        return found;
+        return ParseComment(comment);
     }
     MarkupScan& scan = *activeScan_;
     const char* const end = input + length;

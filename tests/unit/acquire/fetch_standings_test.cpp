@@ -172,6 +172,10 @@ TEST(AcquireUrl, SplitsLikeTheFrameworkDoes) {
     EXPECT_EQ(u.port, 81);
     EXPECT_EQ(u.path, "/p");
 
+    ASSERT_TRUE(ParseUrl("http://host?season=2025", u));
+    EXPECT_EQ(u.host, "host");
+    EXPECT_EQ(u.path, "/?season=2025");
+
     ASSERT_TRUE(ParseUrl("https://host/p", u));
     EXPECT_FALSE(u.http);
 

@@ -416,6 +416,32 @@ TEST(AcquireTokenizerParts, AttributeParse) {
     }
 }
 
+TEST(AcquireTokenizerParts, ParserOperationsWorkOnTheirOwnAtPosition) {
+    MarkupParser parser;
+    const char* text = "x<!-- c -->y<td a=1>";
+    parser.input = text;
+    parser.length = std::strlen(text);
+    parser.position = 1;
+    std::string comment = "old";
+    ASSERT_TRUE(parser.ParseComment(comment));
+    EXPECT_EQ(comment, " c ");
+    EXPECT_EQ(parser.position, 11u);
+    EXPECT_FALSE(parser.ParseComment(comment));
+    EXPECT_EQ(parser.position, 11u);
+    EXPECT_EQ(comment, " c ");
+
+    MarkupTag tag;
+    bool isStart = false, isEnd = false;
+    EXPECT_FALSE(parser.ParseTag(tag, isStart, isEnd));
+    parser.position = 12;
+    ASSERT_TRUE(parser.ParseTag(tag, isStart, isEnd));
+    EXPECT_EQ(parser.position, 20u);
+    EXPECT_EQ(tag.name, "td");
+    EXPECT_TRUE(isStart);
+    ASSERT_NE(tag.attributes(), nullptr);
+    EXPECT_EQ(tag.attributes()->at(0).value(), "1");
+}
+
 // ------------------------------------------------------------- attribute values
 
 TEST(AcquireTokenizerValue, TrimJoinAndBlank) {
