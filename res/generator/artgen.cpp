@@ -68,6 +68,28 @@ BallStyle Hovered(BallStyle s, double reflex) {
     return s;
 }
 
+// A highlight that saturates to pure white on the white-ground ball would
+// take the ground's exact colour; then the face would have a hole wherever a
+// caller keys on that colour. Inside the disc the ground colour is nudged.
+Picture GroundOutsideOnly(Picture pic, Rgba8 ground, Vec2 centre, double radius) {
+    for (int y = 0; y < pic.height; ++y)
+        for (int x = 0; x < pic.width; ++x) {
+            Rgba8& c = pic.at(x, y);
+            if (c == ground && Length(Vec2{x + 0.5, y + 0.5} - centre) < radius) {
+                std::uint8_t v = ground.r > 127 ? 254 : 1;
+                c = Rgba8{v, v, v, 255};
+            }
+        }
+    return pic;
+}
+
+Picture Face(const BallStyle& style) {
+    Rgba8 ground{static_cast<std::uint8_t>(std::lround(style.background.r * 255)),
+                 static_cast<std::uint8_t>(std::lround(style.background.g * 255)),
+                 static_cast<std::uint8_t>(std::lround(style.background.b * 255)), 255};
+    return GroundOutsideOnly(Render(48, 48, 8, BallShader(style)), ground, style.centre, style.radius);
+}
+
 Indexed Quantized(const Picture& pic, Rgba8 background, double dither = 0.0) {
     QuantizeOptions options;
     options.exact = {background};
@@ -128,19 +150,19 @@ std::vector<Job> Jobs() {
     bitmap(140, [] {
         return EncodeBmp8(Quantized(Render(500, 375, 4, StadiumShader()), kBlack, 0.7));
     });
-    bitmap(143, [] { return EncodeBmp8(Quantized(Render(48, 48, 8, BallShader(YellowBall())), kWhite)); });
+    bitmap(143, [] { return EncodeBmp8(Quantized(Face(YellowBall()), kWhite)); });
     bitmap(146, [] {
-        return EncodeBmp8(Quantized(Render(48, 48, 8, BallShader(Pressed(YellowBall()))), kWhite));
+        return EncodeBmp8(Quantized(Face(Pressed(YellowBall())), kWhite));
     });
     bitmap(147, [] {
-        return EncodeBmp8(Quantized(Render(48, 48, 8, BallShader(Hovered(YellowBall(), 0.6))), kWhite));
+        return EncodeBmp8(Quantized(Face(Hovered(YellowBall(), 0.6)), kWhite));
     });
-    bitmap(148, [] { return EncodeBmp8(Quantized(Render(48, 48, 8, BallShader(ClassicBall())), kBlack)); });
+    bitmap(148, [] { return EncodeBmp8(Quantized(Face(ClassicBall()), kBlack)); });
     bitmap(154, [] {
-        return EncodeBmp8(Quantized(Render(48, 48, 8, BallShader(Pressed(ClassicBall()))), kBlack));
+        return EncodeBmp8(Quantized(Face(Pressed(ClassicBall())), kBlack));
     });
     bitmap(155, [] {
-        return EncodeBmp8(Quantized(Render(48, 48, 8, BallShader(Hovered(ClassicBall(), 1.0))), kBlack));
+        return EncodeBmp8(Quantized(Face(Hovered(ClassicBall(), 1.0)), kBlack));
     });
     bitmap(153, [] {
         BallStyle s = ClassicBall();

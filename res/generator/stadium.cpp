@@ -518,7 +518,7 @@ Rgb Haze(Vec3 o, Vec3 d, double tHit, const Floodlights& lights, double jitter) 
             sum += beam * 60.0 / (dist2 + 30.0);
         }
     }
-    sum *= tEnd / steps * 0.05;
+    sum *= tEnd / steps * 0.025;
     Rgb c = Rgb{0.85, 0.88, 1.0} * sum;
     for (const Floodlight& f : lights) {
         Vec3 toHead = f.head - o;
