@@ -17,6 +17,7 @@
 #include "platform/soft/png_io.h"
 #include "platform/soft/soft_canvas.h"
 #include "platform/soft/soft_font.h"
+#include "res/embedded_resources.h"
 #include "tools/tool_command.h"
 #include "tools/tool_util.h"
 
@@ -200,6 +201,7 @@ int RunRender(int argc, char** argv) {
         }
     }
     theStatusText = status;
+    InstallEmbeddedResources();
     const BoardContent content{theStandings, theStatusText, BoardTitleForChampionship(championship)};
     const Rect bounds{0, 0, width, height};
 

@@ -1,0 +1,118 @@
+// Golden frames of the whole board: a fixed seed on a fixed page, played on
+// the software canvas with the embedded pictures and compared pixel for
+// pixel with the committed images. The glyphs come from the installed fonts
+// (Debian's fonts-liberation): on a machine whose "MS Sans Serif" and
+// "Arial" resolve to other files the comparison is skipped, not failed.
+//
+// SCORVANE_UPDATE_GOLDEN=1 rewrites the committed images from this run.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "acquire/fetch_standings.h"
+#include "acquire/http_client.h"
+#include "acquire/standings_extractor.h"
+#include "acquire/standings_table.h"
+#include "display/board.h"
+#include "display/board_layout.h"
+#include "platform/soft/png_io.h"
+#include "res/embedded_resources.h"
+#include "soft_test_support.h"
+
+using namespace softtest;
+
+namespace {
+
+const std::filesystem::path kGolden = std::filesystem::path(SCORVANE_FIXTURES_DIR) / "golden";
+
+class PageBody : public HttpClient {
+public:
+    explicit PageBody(std::string body) : body_(std::move(body)) {}
+    int Get(const std::string&, int, const std::string&, std::string& body) override {
+        body = body_;
+        return 200;
+    }
+
+private:
+    std::string body_;
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The fonts the committed images were drawn with.
+std::string FontsDiffer() {
+    for (auto [height, face, weight] : {std::tuple{-15, "MS Sans Serif", 400}, {-18, "MS Sans Serif", 700},
+                                        {-22, "Arial", 700}}) {
+        auto font = MakeFont(height, face, weight);
+        auto* soft = dynamic_cast<SoftFont*>(font.get());
+        if (!soft || !soft->IsValid()) return std::string("no font for ") + face;
+        const std::string file = std::filesystem::path(soft->Face()->FilePath()).filename().string();
+        const std::string want = weight >= 700 ? "LiberationSans-Bold.ttf" : "LiberationSans-Regular.ttf";
+        if (file != want) return std::string(face) + " is " + file + ", not " + want;
+    }
+    return {};
+}
+
+void ExpectFrame(const SoftCanvas& canvas, const std::string& name) {
+    const std::filesystem::path path = kGolden / name;
+    if (const char* update = std::getenv("SCORVANE_UPDATE_GOLDEN"); update && std::string(update) == "1") {
+        std::string error;
+        ASSERT_TRUE(WritePng(path.string(), canvas.Pixels(), canvas.Width(), canvas.Height(), canvas.Stride(), &error))
+            << error;
+        return;
+    }
+    std::vector<std::uint32_t> golden;
+    int w = 0, h = 0;
+    std::string error;
+    ASSERT_TRUE(ReadPng(path.string(), golden, w, h, &error)) << error;
+    ASSERT_EQ(w, canvas.Width());
+    ASSERT_EQ(h, canvas.Height());
+    const std::vector<std::uint32_t> actual = Snapshot(canvas);
+    std::size_t differ = 0, first = actual.size();
+    for (std::size_t i = 0; i < actual.size(); ++i) {
+        if (actual[i] == golden[i]) continue;
+        if (differ++ == 0) first = i;
+    }
+    if (differ > 0) {
+        const std::filesystem::path out = std::filesystem::temp_directory_path() / ("actual_" + name);
+        WritePng(out.string(), canvas.Pixels(), canvas.Width(), canvas.Height(), canvas.Stride());
+        ADD_FAILURE() << differ << " pixels differ from " << path << ", the first at (" << first % w << ", "
+                      << first / w << "); this run's frame is in " << out;
+    }
+}
+
+}  // namespace
+
+TEST(SoftGolden, BoardFramesOfSeedOneMatchTheCommittedImages) {
+    if (std::string why = FontsDiffer(); !why.empty()) GTEST_SKIP() << "fonts differ from the golden run's: " << why;
+    InstallEmbeddedResources();
+    StandingsExtractor::ResetSharedState();
+    theStandings.RemoveAll();
+    PageBody page(ReadFile(kGolden / "ger_standings.html"));
+    ASSERT_TRUE(FetchStandings(page, "http://page/"));
+    ASSERT_EQ(theStandings.GetSize(), 21);
+
+    BoardLayout layout(Fonts());
+    layout.bounds = Rect{0, 0, 640, 480};
+    layout.SeedRandom(1);
+    SoftCanvas canvas(640, 480);
+    const BoardContent content{theStandings, "Not connected to the internet", BoardTitleForChampionship("ger")};
+    for (int frame = 1; frame <= 300; ++frame) {
+        ComposeBoard(layout, canvas, content);
+        // The table standing with the ball falling; then the emblem with the
+        // status line fading in.
+        if (frame == 150) ExpectFrame(canvas, "board_seed1_frame150.png");
+        if (frame == 300) ExpectFrame(canvas, "board_seed1_frame300.png");
+    }
+    layout.FreeResources();
+    theStandings.RemoveAll();
+}
