@@ -8,9 +8,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "tools/tool_util.h"
 
@@ -245,8 +248,19 @@ void HttpServer::HandleConnection(int fd) {
     bool timedOut = false;
     char buffer[4096];
     size_t end = std::string::npos;
+    // The whole head must arrive within the limit, however it is spread
+    // out: a client trickling one byte at a time cannot hold a connection.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kClientTimeoutSeconds);
     while (end == std::string::npos) {
-        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd wait{fd, POLLIN, 0};
+        const int ready = left.count() > 0 ? poll(&wait, 1, static_cast<int>(left.count())) : 0;
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready == 0) {
+            timedOut = true;
+            break;
+        }
+        const ssize_t n = ready < 0 ? -1 : recv(fd, buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             timedOut = errno == EAGAIN || errno == EWOULDBLOCK;

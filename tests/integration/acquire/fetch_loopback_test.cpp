@@ -72,7 +72,7 @@ protected:
         theStandings.RemoveAll();
         StandingsExtractor::ResetSharedState();
     }
-    bool Run(const std::string& url) {
+    bool Download(const std::string& url) {
         theStandings.RemoveAll();
         StandingsExtractor::ResetSharedState();
         CurlHttpClient client;
@@ -93,9 +93,9 @@ TEST_F(Fetch, CrlfBodyGivesTheRowsOfTheSamePageWithoutLineBreaks) {
     ScriptedServer flat([](int fd, const std::string&) {
         ScriptedServer::Send(fd, Response("HTTP/1.0 200 OK", WithoutLineBreaks(kSmallPage)));
     });
-    ASSERT_TRUE(Run(crlf.Url(kStandingsPath)));
+    ASSERT_TRUE(Download(crlf.Url(kStandingsPath)));
     const Rows fromCrlf = Table();
-    ASSERT_TRUE(Run(flat.Url(kStandingsPath)));
+    ASSERT_TRUE(Download(flat.Url(kStandingsPath)));
     EXPECT_EQ(Table(), fromCrlf);
     EXPECT_EQ(fromCrlf, kSmallRows);
 }
@@ -103,11 +103,11 @@ TEST_F(Fetch, CrlfBodyGivesTheRowsOfTheSamePageWithoutLineBreaks) {
 TEST_F(Fetch, RequestIsGetOverHttp10WithAgentVemoAndExactlyThePath) {
     ScriptedServer server([](int fd, const std::string&) { ScriptedServer::Send(fd, Response("HTTP/1.0 200 OK", kSmallPage)); });
     const std::string port = std::to_string(server.port());
-    ASSERT_TRUE(Run(ComposeStandingsUrl("127.0.0.1:" + port, "ger")));
+    ASSERT_TRUE(Download(ComposeStandingsUrl("127.0.0.1:" + port, "ger")));
     // A code that would change the request line arrives encoded; dot
     // segments are sent as they are.
-    ASSERT_TRUE(Run(ComposeStandingsUrl("127.0.0.1:" + port, "a b\r\n/../?#")));
-    ASSERT_TRUE(Run(server.Url("/x/../y/./z?q=1")));
+    ASSERT_TRUE(Download(ComposeStandingsUrl("127.0.0.1:" + port, "a b\r\n/../?#")));
+    ASSERT_TRUE(Download(server.Url("/x/../y/./z?q=1")));
     const std::vector<std::string> heads = server.Heads();
     ASSERT_EQ(heads.size(), 3u);
     EXPECT_EQ(heads[0].substr(0, heads[0].find("\r\n")), "GET " + kStandingsPath + " HTTP/1.0");
@@ -123,13 +123,13 @@ TEST_F(Fetch, StatusOtherThan200IsNoErrorAndItsBodyIsNotRead) {
     ScriptedServer notFound([](int fd, const std::string&) {
         ScriptedServer::Send(fd, Response("HTTP/1.0 404 Not Found", kSmallPage));
     });
-    EXPECT_TRUE(Run(notFound.Url(kStandingsPath)));
+    EXPECT_TRUE(Download(notFound.Url(kStandingsPath)));
     EXPECT_EQ(theStandings.GetSize(), 0);
 
     ScriptedServer redirect([](int fd, const std::string&) {
         ScriptedServer::Send(fd, Response("HTTP/1.0 302 Found", kSmallPage, "Location: /elsewhere\r\n"));
     });
-    EXPECT_TRUE(Run(redirect.Url(kStandingsPath)));
+    EXPECT_TRUE(Download(redirect.Url(kStandingsPath)));
     EXPECT_EQ(theStandings.GetSize(), 0);
     EXPECT_EQ(redirect.Connections(), 1);  // the redirect was not followed
 
@@ -141,26 +141,26 @@ TEST_F(Fetch, StatusOtherThan200IsNoErrorAndItsBodyIsNotRead) {
         }
     });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(Run(endless.Url(kStandingsPath)));
+    EXPECT_TRUE(Download(endless.Url(kStandingsPath)));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(theStandings.GetSize(), 0);
 }
 
 TEST_F(Fetch, StatusLineWithoutReasonPhrase) {
     ScriptedServer ok([](int fd, const std::string&) { ScriptedServer::Send(fd, Response("HTTP/1.0 200", kSmallPage)); });
-    EXPECT_TRUE(Run(ok.Url(kStandingsPath)));
+    EXPECT_TRUE(Download(ok.Url(kStandingsPath)));
     EXPECT_EQ(Table(), kSmallRows);
     ScriptedServer missing([](int fd, const std::string&) { ScriptedServer::Send(fd, Response("HTTP/1.1 404", kSmallPage)); });
-    EXPECT_TRUE(Run(missing.Url(kStandingsPath)));
+    EXPECT_TRUE(Download(missing.Url(kStandingsPath)));
     EXPECT_EQ(theStandings.GetSize(), 0);
 }
 
 TEST_F(Fetch, NonHttpUrlMakesNoRequest) {
     ScriptedServer server([](int fd, const std::string&) { ScriptedServer::Send(fd, Response("HTTP/1.0 200 OK", kSmallPage)); });
     const std::string hostPort = "127.0.0.1:" + std::to_string(server.port());
-    EXPECT_TRUE(Run("https://" + hostPort + kStandingsPath));
-    EXPECT_TRUE(Run("ftp://" + hostPort + kStandingsPath));
-    EXPECT_TRUE(Run("not an url at all"));
+    EXPECT_TRUE(Download("https://" + hostPort + kStandingsPath));
+    EXPECT_TRUE(Download("ftp://" + hostPort + kStandingsPath));
+    EXPECT_TRUE(Download("not an url at all"));
     EXPECT_EQ(theStandings.GetSize(), 0);
     EXPECT_EQ(server.Connections(), 0);
 }
@@ -175,7 +175,7 @@ TEST_F(Fetch, ConnectionRefusedIsAnError) {
     socklen_t len = sizeof addr;
     getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
     close(fd);
-    EXPECT_FALSE(Run("http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + kStandingsPath));
+    EXPECT_FALSE(Download("http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + kStandingsPath));
     EXPECT_EQ(theStandings.GetSize(), 0);
 }
 
@@ -189,7 +189,7 @@ TEST_F(Fetch, ServerThatStallsAfterAcceptingFailsWithinTheBound) {
     });
     stallServer = &stall;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(Run(stall.Url(kStandingsPath)));
+    EXPECT_FALSE(Download(stall.Url(kStandingsPath)));
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_GE(took, std::chrono::seconds(kTransferTimeoutSeconds - 1));
     EXPECT_LT(took, std::chrono::seconds(kTransferTimeoutSeconds + 5));
@@ -206,13 +206,13 @@ TEST_F(Fetch, BodyOverTheCapIsAnError) {
     ScriptedServer exact([](int fd, const std::string&) {
         ScriptedServer::Send(fd, Response("HTTP/1.0 200 OK", PageOfSize(kMaxBodyBytes)));
     });
-    EXPECT_TRUE(Run(exact.Url(kStandingsPath)));
+    EXPECT_TRUE(Download(exact.Url(kStandingsPath)));
     EXPECT_EQ(Table(), kSmallRows);
 
     ScriptedServer announced([](int fd, const std::string&) {
         ScriptedServer::Send(fd, Response("HTTP/1.0 200 OK", PageOfSize(kMaxBodyBytes + 1)));
     });
-    EXPECT_FALSE(Run(announced.Url(kStandingsPath)));
+    EXPECT_FALSE(Download(announced.Url(kStandingsPath)));
     EXPECT_EQ(theStandings.GetSize(), 0);
 
     // Without a length the body runs until the server closes: the cap still
@@ -220,7 +220,7 @@ TEST_F(Fetch, BodyOverTheCapIsAnError) {
     ScriptedServer unannounced([](int fd, const std::string&) {
         ScriptedServer::Send(fd, "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + PageOfSize(kMaxBodyBytes + 4096));
     });
-    EXPECT_FALSE(Run(unannounced.Url(kStandingsPath)));
+    EXPECT_FALSE(Download(unannounced.Url(kStandingsPath)));
     EXPECT_EQ(theStandings.GetSize(), 0);
 }
 
@@ -228,14 +228,14 @@ TEST_F(Fetch, BodyCutShortIsAnErrorAndNothingIsParsed) {
     // Each of these delivers the whole table before the body breaks off.
     const std::string full = Response("HTTP/1.0 200 OK", kSmallPage + std::string(4000, ' '));
     ScriptedServer shortBody([&](int fd, const std::string&) { ScriptedServer::Send(fd, full.substr(0, full.size() - 1000)); });
-    EXPECT_FALSE(Run(shortBody.Url(kStandingsPath)));
+    EXPECT_FALSE(Download(shortBody.Url(kStandingsPath)));
     EXPECT_EQ(theStandings.GetSize(), 0);
 
     ScriptedServer reset([&](int fd, const std::string&) {
         ScriptedServer::Send(fd, full.substr(0, full.size() - 1000));
         ScriptedServer::Reset(fd);
     });
-    EXPECT_FALSE(Run(reset.Url(kStandingsPath)));
+    EXPECT_FALSE(Download(reset.Url(kStandingsPath)));
     EXPECT_EQ(theStandings.GetSize(), 0);
 }
 
@@ -246,14 +246,14 @@ TEST_F(Fetch, ContentLengthShorterThanTheBodyEndsThePage) {
     ScriptedServer server([&](int fd, const std::string&) {
         ScriptedServer::Send(fd, "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(cut) + "\r\n\r\n" + page);
     });
-    EXPECT_TRUE(Run(server.Url(kStandingsPath)));
+    EXPECT_TRUE(Download(server.Url(kStandingsPath)));
     EXPECT_EQ(Table(), Rows(kSmallRows.begin(), kSmallRows.begin() + 2));
 }
 
 TEST_F(Fetch, ProxyComesFromTheEnvironment) {
     ScriptedServer proxy([](int fd, const std::string&) { ScriptedServer::Send(fd, Response("HTTP/1.0 200 OK", kSmallPage)); });
     setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(proxy.port())).c_str(), 1);
-    const bool ok = Run("http://standings.invalid" + kStandingsPath);
+    const bool ok = Download("http://standings.invalid" + kStandingsPath);
     unsetenv("http_proxy");
     EXPECT_TRUE(ok);
     EXPECT_EQ(Table(), kSmallRows);
@@ -267,7 +267,7 @@ TEST_F(Fetch, ServedLeagueComesOutAlignedAndAddsUp) {
     ServeProcess serve;
     for (const char* code : {"ger", "eng", "bra", "fro"}) {
         SCOPED_TRACE(code);
-        ASSERT_TRUE(Run(ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve.port()), code)));
+        ASSERT_TRUE(Download(ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve.port()), code)));
         const Rows rows = Table();
         ASSERT_GE(rows.size(), 11u);
         ASSERT_LE(rows.size(), 21u);
@@ -300,11 +300,11 @@ TEST_F(Fetch, ServedLeagueComesOutAlignedAndAddsUp) {
         EXPECT_EQ(goalsFor, goalsAgainst);
         EXPECT_TRUE(accented);
         // The same code gives the same league every time.
-        ASSERT_TRUE(Run(ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve.port()), code)));
+        ASSERT_TRUE(Download(ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve.port()), code)));
         EXPECT_EQ(Table(), rows);
     }
     // An unknown code is a 404: no error, no rows.
-    EXPECT_TRUE(Run(ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve.port()), "xyz")));
+    EXPECT_TRUE(Download(ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve.port()), "xyz")));
     EXPECT_EQ(theStandings.GetSize(), 0);
 
     const std::string log = serve.StopAndCollectLog();
