@@ -18,18 +18,18 @@ const char* SkipSpace(const char* p, const char* end) {
     return p;
 }
 
-// The first "<" or "&" in [p, end), or end. Plain text between markup is
-// most of a page, so it is scanned eight bytes at a time.
-const char* FindMarkupByte(const char* p, const char* end) {
+// The first "<" (or, with ampersands, "&") in [p, end), or end. Plain text
+// between markup is most of a page, so it is scanned eight bytes at a time.
+const char* FindMarkupByte(const char* p, const char* end, bool ampersands) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ull;
     constexpr std::uint64_t kHighs = 0x8080808080808080ull;
     constexpr std::uint64_t kLess = kOnes * static_cast<unsigned char>('<');
-    constexpr std::uint64_t kAmp = kOnes * static_cast<unsigned char>('&');
+    const std::uint64_t amp = kOnes * static_cast<unsigned char>(ampersands ? '&' : '<');
     while (end - p >= 8) {
         std::uint64_t w;
         std::memcpy(&w, p, sizeof w);
         const std::uint64_t a = w ^ kLess;
-        const std::uint64_t b = w ^ kAmp;
+        const std::uint64_t b = w ^ amp;
         // A zero byte in a or b sets its high bit here; a borrow can flag a
         // byte above a real match too, but never one below it.
         const std::uint64_t hits = (((a - kOnes) & ~a) | ((b - kOnes) & ~b)) & kHighs;
@@ -39,7 +39,7 @@ const char* FindMarkupByte(const char* p, const char* end) {
         }
         p += 8;
     }
-    while (p < end && *p != '<' && *p != '&') ++p;
+    while (p < end && *p != '<' && !(ampersands && *p == '&')) ++p;
     return p;
 }
 
@@ -482,14 +482,18 @@ bool MarkupParser::RunDocument(MarkupTag& tag, bool& stop) {
 
     while (position < length && IsSpace(in[position])) ++position;
     std::size_t runStart = position;
+    // Once no ";" is left, no "&" can start a reference and the scan of
+    // plain text looks for "<" alone.
+    bool ampersands = decodeEntities;
 
     for (;;) {
-        position = static_cast<std::size_t>(FindMarkupByte(in + position, end) - in);
+        position = static_cast<std::size_t>(FindMarkupByte(in + position, end, ampersands) - in);
         if (position >= length) break;
         const std::size_t at = position;
 
         if (in[at] == '&') {
-            const char* semicolon = decodeEntities ? scan.Find(';', in + at) : end;
+            const char* semicolon = scan.Find(';', in + at);
+            if (semicolon == end) ampersands = false;
             if (semicolon != end) {
                 unsigned char b;
                 const std::size_t n = DecodeCharReference(in + at, semicolon, b);
