@@ -38,6 +38,20 @@ void NameWindow(Display* display, Window window) {
     XSetClassHint(display, window, &hint);
 }
 
+const char* KindName(SaverTargetKind kind) {
+    switch (kind) {
+    case SaverTargetKind::FullScreen:
+        return "fullscreen";
+    case SaverTargetKind::Preview:
+        return "preview";
+    case SaverTargetKind::Embedded:
+        return "embedded";
+    case SaverTargetKind::Root:
+        return "root";
+    }
+    return "?";
+}
+
 }  // namespace
 
 X11SaverWindow::X11SaverWindow(Display* display, std::string championship, Settings settings)
@@ -203,11 +217,18 @@ void X11SaverWindow::HandleInput(XEvent& event) {
             RequestClose();
         }
         break;
-    case FocusOut:
+    case FocusOut: {
         // Losing the focus closes nothing by itself; it counts as a mouse
-        // event.
-        if (event.xfocus.detail != NotifyInferior) MouseTest();
+        // event. Not a loss: the bookkeeping of the window under the pointer
+        // when the focus moves to us, focus moving within the window, and
+        // the focus events of our own keyboard grab (while we hold it nobody
+        // else can grab the keyboard).
+        const XFocusChangeEvent& f = event.xfocus;
+        if (f.detail == NotifyPointer || f.detail == NotifyInferior) break;
+        if ((f.mode == NotifyGrab || f.mode == NotifyUngrab) && keyboardGrab_) break;
+        MouseTest();
         break;
+    }
     default:
         break;
     }
@@ -268,6 +289,9 @@ void X11SaverWindow::PlayFrame() {
     if (trace_) {
         trace_->WriteLine("frame " + std::to_string(frames_ + 1));
         ComposeBoard(layout_, *trace_, content);
+        // Whole frames reach the file as they are played, for a reader
+        // that follows it.
+        settings_.trace->flush();
     } else {
         ComposeBoard(layout_, canvas_, content);
     }
@@ -277,6 +301,11 @@ void X11SaverWindow::PlayFrame() {
 
 int X11SaverWindow::Run(int stopFd) {
     const int xfd = ConnectionNumber(display_);
+    if (trace_) {
+        trace_->WriteLine(std::string("vemo ") + KindName(kind_) + " " + std::to_string(canvas_.Width()) + "x" +
+                          std::to_string(canvas_.Height()) + (UsesShm() ? " shm" : " putimage"));
+        settings_.trace->flush();
+    }
     clock_.Start(MonotonicNanoseconds());
     while (!closeRequested_) {
         while (!closeRequested_ && XPending(display_) > 0) {

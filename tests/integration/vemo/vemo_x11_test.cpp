@@ -1,0 +1,574 @@
+// vemo end to end on a real X server (Xvfb, one per test) against a real
+// scorvane serve on loopback: what it shows, where, and what ends it.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+#include "acquire/fetch_standings.h"
+#include "acquire/standings_table.h"
+#include "app/startup.h"
+#include "display/geometry.h"
+#include "platform/posix/curl_http_client.h"
+#include "platform/x11/xlib.h"
+#include "vemo_test_support.h"
+
+#include <X11/extensions/Xfixes.h>
+
+namespace {
+
+using namespace vemotest;
+using namespace std::chrono_literals;
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 600;
+
+struct Shot {
+    std::vector<std::uint32_t> pixels;  // 0xRRGGBB
+    int width = 0, height = 0;
+    std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+    // Pixels of exactly `rgb` inside the rectangle (clipped to the shot).
+    int Count(int left, int top, int right, int bottom, std::uint32_t rgb) const {
+        int n = 0;
+        for (int y = std::max(top, 0); y < std::min(bottom, height); ++y) {
+            for (int x = std::max(left, 0); x < std::min(right, width); ++x) n += At(x, y) == rgb;
+        }
+        return n;
+    }
+};
+
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool viewable = false;
+    bool overrideRedirect = false;
+};
+
+class VemoX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(dir_.path().empty());
+        ASSERT_TRUE(xvfb_.Start(kWidth, kHeight)) << "Xvfb did not start";
+        display_ = XOpenDisplay(xvfb_.display().c_str());
+        ASSERT_NE(display_, nullptr);
+        root_ = DefaultRootWindow(display_);
+    }
+
+    void TearDown() override {
+        vemo_.Kill();
+        if (display_ != nullptr) XCloseDisplay(display_);
+    }
+
+    std::map<std::string, std::string> Env(const std::string& cfg) const {
+        return {{"DISPLAY", xvfb_.display()}, {"XDG_CONFIG_HOME", cfg}, {"XSCREENSAVER_WINDOW", ""}};
+    }
+
+    bool StartVemo(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
+        std::vector<std::string> argv{VEMO_BIN};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return vemo_.Start(argv, env, dir_.File("vemo.out"), dir_.File("vemo.err"));
+    }
+
+    std::string VemoErr() const { return ReadFile(dir_.File("vemo.err")); }
+
+    // The offline profile: a port nobody listens on, so start-up is quick.
+    std::string OfflineProfile() { return WriteProfile(dir_, "127.0.0.1:" + std::to_string(ClosedPort())); }
+
+    std::string ServerProfile() {
+        EXPECT_TRUE(serve_.Start(dir_));
+        return WriteProfile(dir_, "127.0.0.1:" + std::to_string(serve_.port()));
+    }
+
+    std::vector<Window> Children(Window w) {
+        Window rootReturn, parentReturn, *children = nullptr;
+        unsigned count = 0;
+        std::vector<Window> out;
+        if (XQueryTree(display_, w, &rootReturn, &parentReturn, &children, &count) != 0) {
+            out.assign(children, children + count);
+            if (children != nullptr) XFree(children);
+        }
+        return out;
+    }
+
+    Geometry GeometryOf(Window w) {
+        XWindowAttributes a{};
+        Geometry g;
+        if (XGetWindowAttributes(display_, w, &a) == 0) return g;
+        g = Geometry{a.x, a.y, a.width, a.height, a.map_state == IsViewable, a.override_redirect != 0};
+        return g;
+    }
+
+    bool IsVemoWindow(Window w) {
+        XClassHint hint{};
+        if (XGetClassHint(display_, w, &hint) == 0) return false;
+        const bool match = hint.res_name != nullptr && std::string(hint.res_name) == "vemo";
+        if (hint.res_name != nullptr) XFree(hint.res_name);
+        if (hint.res_class != nullptr) XFree(hint.res_class);
+        return match;
+    }
+
+    // The viewable top-level window of vemo, None when it did not come up.
+    Window WaitForSaverWindow(std::chrono::milliseconds timeout = 10s) {
+        Window found = None;
+        WaitFor(
+            [&] {
+                for (Window w : Children(root_)) {
+                    if (IsVemoWindow(w) && GeometryOf(w).viewable) found = w;
+                }
+                return found != None;
+            },
+            timeout);
+        return found;
+    }
+
+    // True once someone else holds the pointer and the keyboard. The saver
+    // takes the keyboard first; asking for the keyboard only after the
+    // pointer turned out to be taken never takes the focus from it (which
+    // would count as a mouse event).
+    bool InputIsGrabbed() {
+        const int p = XGrabPointer(display_, root_, False, 0, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+        if (p == GrabSuccess) XUngrabPointer(display_, CurrentTime);
+        XSync(display_, False);
+        if (p != AlreadyGrabbed) return false;
+        const int k = XGrabKeyboard(display_, root_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        if (k == GrabSuccess) XUngrabKeyboard(display_, CurrentTime);
+        XSync(display_, False);
+        return k == AlreadyGrabbed;
+    }
+
+    // Neither the keyboard nor the pointer is held by anyone.
+    bool InputIsFree() {
+        const int k = XGrabKeyboard(display_, root_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        if (k == GrabSuccess) XUngrabKeyboard(display_, CurrentTime);
+        const int p = XGrabPointer(display_, root_, False, 0, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+        if (p == GrabSuccess) XUngrabPointer(display_, CurrentTime);
+        XSync(display_, False);
+        return k == GrabSuccess && p == GrabSuccess;
+    }
+
+    Shot Screenshot() {
+        Shot s;
+        XImage* image = XGetImage(display_, root_, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
+        if (image == nullptr) return s;
+        s.width = kWidth;
+        s.height = kHeight;
+        s.pixels.resize(static_cast<std::size_t>(kWidth) * kHeight);
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                s.pixels[static_cast<std::size_t>(y) * kWidth + x] =
+                    static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF);
+            }
+        }
+        XDestroyImage(image);
+        return s;
+    }
+
+    Point PointerPos() {
+        Window r, c;
+        int x = -1, y = -1, wx, wy;
+        unsigned mask;
+        XQueryPointer(display_, root_, &r, &c, &x, &y, &wx, &wy, &mask);
+        return Point{x, y};
+    }
+
+    void Xdotool(const std::vector<std::string>& args) {
+        std::vector<std::string> argv{"xdotool"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::string output;
+        ASSERT_EQ(RunCommand(argv, {{"DISPLAY", xvfb_.display()}}, 5s, &output), 0) << output;
+    }
+
+    void MovePointer(int x, int y) { Xdotool({"mousemove", std::to_string(x), std::to_string(y)}); }
+
+    // A plain window of the test's own, mapped and drawn in `rgb`.
+    Window MakeWindow(int x, int y, int width, int height, unsigned long rgb) {
+        XSetWindowAttributes a{};
+        a.background_pixel = rgb;
+        a.override_redirect = True;
+        const Window w = XCreateWindow(display_, root_, x, y, static_cast<unsigned>(width),
+                                       static_cast<unsigned>(height), 0, CopyFromParent, InputOutput,
+                                       CopyFromParent, CWBackPixel | CWOverrideRedirect, &a);
+        XMapWindow(display_, w);
+        XSync(display_, False);
+        return w;
+    }
+
+    // Pixels of the rectangle that are neither black nor `background`.
+    static int Drawn(const Shot& s, int left, int top, int right, int bottom, std::uint32_t background) {
+        int n = 0;
+        for (int y = top; y < bottom; ++y) {
+            for (int x = left; x < right; ++x) n += s.At(x, y) != 0 && s.At(x, y) != background;
+        }
+        return n;
+    }
+
+    // Pixels outside the rectangle that are not white (the root's colour).
+    static int NotWhiteOutside(const Shot& s, int left, int top, int right, int bottom) {
+        int n = 0;
+        for (int y = 0; y < s.height; ++y) {
+            for (int x = 0; x < s.width; ++x) {
+                const bool inside = x >= left && x < right && y >= top && y < bottom;
+                n += !inside && s.At(x, y) != 0xFFFFFF;
+            }
+        }
+        return n;
+    }
+
+    TempDir dir_;
+    XvfbServer xvfb_;
+    ServeProcess serve_;
+    Process vemo_;
+    Display* display_ = nullptr;
+    Window root_ = None;
+};
+
+TEST_F(VemoX11, FullScreenShowsTheTableAndEndsOnAKey) {
+    const std::string cfg = ServerProfile();
+    ASSERT_GT(serve_.port(), 0);
+    const std::string trace = dir_.File("trace");
+    ASSERT_TRUE(StartVemo({"/s", "--trace", trace}, Env(cfg)));
+
+    const Window w = WaitForSaverWindow();
+    ASSERT_NE(w, None) << VemoErr();
+    const Geometry g = GeometryOf(w);
+    EXPECT_EQ(g.x, 0);
+    EXPECT_EQ(g.y, 0);
+    EXPECT_EQ(g.width, kWidth);
+    EXPECT_EQ(g.height, kHeight);
+    EXPECT_TRUE(g.overrideRedirect);
+    EXPECT_EQ(Children(root_).back(), w) << "the saver is not on top";
+    EXPECT_TRUE(WaitFor([&] { return InputIsGrabbed(); }, 3s)) << "keyboard and pointer not grabbed";
+
+    // The cursor over the saver shows nothing.
+    XFixesCursorImage* cursor = XFixesGetCursorImage(display_);
+    ASSERT_NE(cursor, nullptr);
+    bool anyVisible = false;
+    for (int i = 0; i < cursor->width * cursor->height; ++i) anyVisible |= (cursor->pixels[i] >> 24) != 0;
+    EXPECT_FALSE(anyVisible) << "cursor " << cursor->width << "x" << cursor->height << " is visible";
+    XFree(cursor);
+
+    // The table stands still from frame 41 to frame 340 of the first scene.
+    SleepMs(3000);
+    const Shot shot = Screenshot();
+    std::string header;
+    const std::vector<TraceFrame> frames = ReadTraceFrames(trace, &header);
+    EXPECT_EQ(header, "vemo fullscreen 800x600 shm");
+    ASSERT_FALSE(frames.empty());
+    const TraceFrame& last = frames.back();
+    EXPECT_GT(last.number, 41);
+    EXPECT_LT(last.number, 340);
+
+    // The same page, fetched here, names the teams whose cells must show.
+    CurlHttpClient client;
+    ASSERT_TRUE(FetchStandings(client, ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve_.port()), "ger").c_str()));
+    ASSERT_GT(theStandings.GetSize(), 10);
+    std::set<std::string> teams;
+    for (int i = 1; i < theStandings.GetSize(); ++i) teams.insert(theStandings.ElementAt(i)[2]);
+    theStandings.RemoveAll();
+
+    int checked = 0;
+    for (const TraceText& t : last.texts) {
+        if (teams.count(t.text) == 0 || t.top >= kHeight - 20) continue;
+        ++checked;
+        EXPECT_GE(shot.Count(t.left, t.top, t.right, t.bottom, t.rgb), 20)
+            << "team '" << t.text << "' at " << t.left << "," << t.top << " in #" << std::hex << t.rgb;
+    }
+    EXPECT_GE(checked, 1) << "no team name on screen in frame " << last.number;
+
+    const std::vector<std::string> requests = serve_.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0], "GET /associations/association=ger/nationalleague/standings.html HTTP/1.0 \"Vemo\" 200");
+
+    const auto pressed = Clock::now();
+    Xdotool({"key", "a"});
+    ASSERT_TRUE(vemo_.WaitExit(2s)) << "still running 2 s after a key press";
+    EXPECT_LT(Clock::now() - pressed, 2s);
+    EXPECT_EQ(vemo_.status(), 0);
+    EXPECT_TRUE(InputIsFree()) << "input still grabbed after the end";
+    for (Window c : Children(root_)) EXPECT_FALSE(IsVemoWindow(c)) << "the window outlived the saver";
+}
+
+TEST_F(VemoX11, MouseMovesAddUpFromTheFirstPosition) {
+    MovePointer(10, 10);
+    ASSERT_TRUE(StartVemo({"/s"}, Env(OfflineProfile())));
+    ASSERT_NE(WaitForSaverWindow(), None) << VemoErr();
+    ASSERT_TRUE(WaitFor([&] { return InputIsGrabbed(); }, 3s));
+
+    // The first motion only records where the cursor is, however far it went.
+    MovePointer(400, 300);
+    SleepMs(400);
+    EXPECT_TRUE(vemo_.running()) << "the first motion closed the saver";
+    // 2 + 1, then 3 + 2 from the first position: exactly 5 keeps it open.
+    MovePointer(402, 301);
+    SleepMs(300);
+    EXPECT_TRUE(vemo_.running()) << "closed at distance 3";
+    MovePointer(403, 302);
+    SleepMs(400);
+    EXPECT_TRUE(vemo_.running()) << "closed at distance 5";
+    // Back near the start and out again: the reference never moves.
+    MovePointer(401, 300);
+    SleepMs(200);
+    EXPECT_TRUE(vemo_.running());
+    MovePointer(404, 302);
+    EXPECT_TRUE(vemo_.WaitExit(2s)) << "still running at distance 6";
+    EXPECT_EQ(vemo_.status(), 0);
+}
+
+TEST_F(VemoX11, LosingTheFocusCountsAsAMouseEvent) {
+    MovePointer(10, 10);
+    ASSERT_TRUE(StartVemo({"/s"}, Env(OfflineProfile())));
+    ASSERT_NE(WaitForSaverWindow(), None) << VemoErr();
+    ASSERT_TRUE(WaitFor([&] { return InputIsGrabbed(); }, 3s));
+
+    // Someone takes the focus: that alone closes nothing, but it records
+    // where the cursor is, as the first mouse event would.
+    XSetInputFocus(display_, root_, RevertToNone, CurrentTime);
+    XSync(display_, False);
+    SleepMs(400);
+    EXPECT_TRUE(vemo_.running()) << "losing the focus closed the saver";
+    // So this motion is not the first any more: 6 pixels from there close.
+    MovePointer(14, 12);
+    EXPECT_TRUE(vemo_.WaitExit(2s)) << "the loss of focus did not record the position";
+    EXPECT_EQ(vemo_.status(), 0);
+}
+
+TEST_F(VemoX11, ButtonPressNudgesTheCursorAndCloses) {
+    const std::string cfg = OfflineProfile();
+    struct Case {
+        Point at;
+        Point after;
+    };
+    // Away from the edges: one right and one up. In the lower right corner
+    // the first move is refused on both axes: one left and one up.
+    const Case cases[] = {{{200, 150}, {201, 149}}, {{kWidth - 1, kHeight - 1}, {kWidth - 2, kHeight - 2}}};
+    for (const Case& c : cases) {
+        MovePointer(c.at.x, c.at.y);
+        ASSERT_TRUE(StartVemo({"/s"}, Env(cfg)));
+        ASSERT_NE(WaitForSaverWindow(), None) << VemoErr();
+        ASSERT_TRUE(WaitFor([&] { return InputIsGrabbed(); }, 3s));
+        Xdotool({"click", "1"});
+        ASSERT_TRUE(vemo_.WaitExit(2s)) << "still running after a click at " << c.at.x << "," << c.at.y;
+        EXPECT_EQ(vemo_.status(), 0);
+        const Point p = PointerPos();
+        EXPECT_EQ(p.x, c.after.x) << "click at " << c.at.x << "," << c.at.y;
+        EXPECT_EQ(p.y, c.after.y) << "click at " << c.at.x << "," << c.at.y;
+    }
+}
+
+TEST_F(VemoX11, PreviewStaysInsideItsParentIgnoresInputAndEndsWithIt) {
+    const std::string cfg = ServerProfile();
+    const int px = 100, py = 80, pw = 320, ph = 240;
+    const std::uint32_t background = 0x203040;
+    const Window parent = MakeWindow(px, py, pw, ph, background);
+    ASSERT_TRUE(StartVemo({"/p", std::to_string(parent)}, Env(cfg)));
+
+    Window child = None;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const std::vector<Window> c = Children(parent);
+            if (c.size() == 1 && GeometryOf(c[0]).viewable) child = c[0];
+            return child != None;
+        },
+        10s))
+        << VemoErr();
+    const Geometry g = GeometryOf(child);
+    EXPECT_EQ(g.x, 0);
+    EXPECT_EQ(g.y, 0);
+    EXPECT_EQ(g.width, pw);
+    EXPECT_EQ(g.height, ph);
+    for (Window w : Children(root_)) EXPECT_FALSE(IsVemoWindow(w)) << "a top-level window in preview mode";
+
+    // Something is drawn inside within a few seconds, and never outside.
+    bool drawn = false;
+    for (int i = 0; i < 20 && !drawn; ++i) {
+        SleepMs(200);
+        const Shot s = Screenshot();
+        ASSERT_EQ(NotWhiteOutside(s, px, py, px + pw, py + ph), 0) << "pixels drawn outside the preview";
+        EXPECT_EQ(s.Count(px, py, px + pw, py + ph, background), 0) << "the child does not cover its parent";
+        drawn = Drawn(s, px, py, px + pw, py + ph, background) > 50;
+    }
+    EXPECT_TRUE(drawn) << "nothing drawn in the preview";
+
+    // What closes the full-screen saver does nothing here; the input stays free.
+    MovePointer(px + 50, py + 50);
+    Xdotool({"key", "a"});
+    Xdotool({"click", "1"});
+    MovePointer(px + 150, py + 120);
+    MovePointer(px + 10, py + 200);
+    SleepMs(500);
+    EXPECT_TRUE(vemo_.running()) << "input ended the preview";
+    EXPECT_TRUE(InputIsFree());
+
+    // The child keeps filling its parent.
+    XResizeWindow(display_, parent, 360, 270);
+    XSync(display_, False);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const Geometry c = GeometryOf(child);
+            return c.width == 360 && c.height == 270;
+        },
+        3s))
+        << "the preview did not follow its parent's size";
+
+    XDestroyWindow(display_, parent);
+    XSync(display_, False);
+    EXPECT_TRUE(vemo_.WaitExit(2s)) << "still running after its parent was destroyed";
+    EXPECT_EQ(vemo_.status(), 0);
+}
+
+TEST_F(VemoX11, PreviewOfSomethingThatIsNoWindowFailsAtOnce) {
+    const std::string cfg = OfflineProfile();
+    // A window that no longer exists, and an id that names a pixmap.
+    const Window gone = MakeWindow(0, 0, 10, 10, 0);
+    XDestroyWindow(display_, gone);
+    const Pixmap pixmap = XCreatePixmap(display_, root_, 8, 8, static_cast<unsigned>(DefaultDepth(display_, 0)));
+    XSync(display_, False);
+    for (unsigned long id : {static_cast<unsigned long>(gone), static_cast<unsigned long>(pixmap)}) {
+        const auto start = Clock::now();
+        ASSERT_TRUE(StartVemo({"/p", std::to_string(id)}, Env(cfg)));
+        ASSERT_TRUE(vemo_.WaitExit(3s)) << "still running with /p " << id;
+        EXPECT_LT(Clock::now() - start, 3s);
+        EXPECT_NE(vemo_.status(), 0);
+        EXPECT_EQ(VemoErr(), "vemo: " + std::to_string(id) + " is not a window\n");
+        for (Window w : Children(root_)) EXPECT_FALSE(IsVemoWindow(w));
+    }
+    XFreePixmap(display_, pixmap);
+}
+
+TEST_F(VemoX11, XScreenSaverWindowIsDrawnIntoFollowedAndSigtermEnds) {
+    const std::string cfg = ServerProfile();
+    const int wx = 50, wy = 40;
+    int ww = 400, wh = 300;
+    const std::uint32_t background = 0x203040;
+    const Window target = MakeWindow(wx, wy, ww, wh, background);
+    char id[32];
+    std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(target));
+    std::map<std::string, std::string> env = Env(cfg);
+    env["XSCREENSAVER_WINDOW"] = id;
+    const std::string trace = dir_.File("trace");
+    ASSERT_TRUE(StartVemo({"-root", "--trace", trace}, env));
+
+    // The whole window is painted (black first), nothing outside it.
+    ASSERT_TRUE(WaitFor([&] { return Screenshot().Count(wx, wy, wx + ww, wy + wh, background) == 0; }, 10s))
+        << VemoErr();
+    std::string header;
+    ReadTraceFrames(trace, &header);
+    EXPECT_EQ(header, "vemo embedded 400x300 shm");
+    EXPECT_TRUE(Children(target).empty()) << "a child window instead of drawing into the given one";
+    for (Window w : Children(root_)) EXPECT_FALSE(IsVemoWindow(w));
+    EXPECT_TRUE(InputIsFree()) << "input taken from the daemon";
+    bool drawn = false;
+    for (int i = 0; i < 20 && !drawn; ++i) {
+        SleepMs(200);
+        const Shot s = Screenshot();
+        ASSERT_EQ(NotWhiteOutside(s, wx, wy, wx + ww, wy + wh), 0);
+        drawn = Drawn(s, wx, wy, wx + ww, wy + wh, background) > 50;
+    }
+    EXPECT_TRUE(drawn) << "nothing drawn into the window";
+
+    // Key presses belong to the daemon.
+    MovePointer(wx + 20, wy + 20);
+    Xdotool({"key", "a"});
+    MovePointer(wx + 200, wy + 200);
+    SleepMs(300);
+    EXPECT_TRUE(vemo_.running());
+
+    // A new size: the newly uncovered part is the saver's too.
+    ww = 520;
+    wh = 380;
+    XResizeWindow(display_, target, static_cast<unsigned>(ww), static_cast<unsigned>(wh));
+    XSync(display_, False);
+    EXPECT_TRUE(WaitFor([&] { return Screenshot().Count(wx, wy, wx + ww, wy + wh, background) == 0; }, 3s))
+        << "the grown part of the window is not painted";
+
+    vemo_.Signal(SIGTERM);
+    ASSERT_TRUE(vemo_.WaitExit(2s)) << "still running 2 s after SIGTERM";
+    EXPECT_EQ(vemo_.status(), 0);
+    EXPECT_TRUE(GeometryOf(target).viewable) << "the daemon's window was taken away";
+}
+
+TEST_F(VemoX11, WindowIdSwitchDrawsIntoThatWindow) {
+    const std::string cfg = OfflineProfile();
+    const std::uint32_t background = 0x405060;
+    const Window target = MakeWindow(300, 200, 200, 150, background);
+    ASSERT_TRUE(StartVemo({"-window-id", std::to_string(target), "--no-shm", "--trace", dir_.File("trace")}, Env(cfg)));
+    ASSERT_TRUE(WaitFor([&] { return Screenshot().Count(300, 200, 500, 350, background) == 0; }, 10s)) << VemoErr();
+    std::string header;
+    ReadTraceFrames(dir_.File("trace"), &header);
+    EXPECT_EQ(header, "vemo embedded 200x150 putimage");
+    EXPECT_EQ(NotWhiteOutside(Screenshot(), 300, 200, 500, 350), 0);
+    vemo_.Signal(SIGTERM);
+    ASSERT_TRUE(vemo_.WaitExit(2s));
+    EXPECT_EQ(vemo_.status(), 0);
+}
+
+TEST_F(VemoX11, WithoutAServerTheBoardPlaysWithItsStatusLine) {
+    const std::string cfg = OfflineProfile();
+    std::string output;
+    EXPECT_EQ(RunCommand({VEMO_BIN, "--print-status"}, Env(cfg), 10s, &output), 1);
+    EXPECT_NE(output.find("status: Mistake of data acquisition.\nrows: 0\n"), std::string::npos) << output;
+
+    const std::string trace = dir_.File("trace");
+    ASSERT_TRUE(StartVemo({"/s", "--trace", trace}, Env(cfg)));
+    ASSERT_NE(WaitForSaverWindow(), None) << VemoErr();
+    // The status line fades in once the ball has landed (frame 201).
+    TraceText status;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (const TraceFrame& f : ReadTraceFrames(trace)) {
+                for (const TraceText& t : f.texts) {
+                    if (t.text == kAcquisitionErrorText && (t.rgb & 0xFF) >= 40) status = t;
+                }
+            }
+            return status.right > status.left;
+        },
+        12s, 200ms))
+        << "the status line was not drawn";
+    // Grey, brightening: red, green and blue alike.
+    EXPECT_EQ((status.rgb >> 16) & 0xFF, status.rgb & 0xFF);
+    EXPECT_EQ((status.rgb >> 8) & 0xFF, status.rgb & 0xFF);
+    const Shot s = Screenshot();
+    int grey = 0;
+    for (int y = std::max(status.top, 0); y < std::min(status.bottom, kHeight); ++y) {
+        for (int x = std::max(status.left, 0); x < std::min(status.right, kWidth); ++x) {
+            const std::uint32_t p = s.At(x, y);
+            grey += p != 0 && (p >> 16) == (p & 0xFF) && ((p >> 8) & 0xFF) == (p & 0xFF);
+        }
+    }
+    EXPECT_GE(grey, 30) << "the status line is not on the screen";
+    Xdotool({"key", "Escape"});
+    EXPECT_TRUE(vemo_.WaitExit(2s));
+}
+
+TEST_F(VemoX11, OfflineMachineShowsNotConnected) {
+    if (RunCommand({"unshare", "-rn", "true"}, {}, 10s) != 0) GTEST_SKIP() << "no private network namespaces here";
+    // A server that works: the saver must not even try it.
+    const std::string cfg = ServerProfile();
+    std::string output;
+    EXPECT_EQ(RunCommand({"unshare", "-rn", VEMO_BIN, "--print-status"}, Env(cfg), 10s, &output), 1);
+    EXPECT_NE(output.find("status: Not connected to the internet\nrows: 0\n"), std::string::npos) << output;
+
+    // The board says so too (the X server is reached through its socket file).
+    const std::string trace = dir_.File("trace");
+    std::vector<std::string> argv{"unshare", "-rn", VEMO_BIN, "/s", "--trace", trace};
+    ASSERT_TRUE(vemo_.Start(argv, Env(cfg), dir_.File("vemo.out"), dir_.File("vemo.err")));
+    ASSERT_NE(WaitForSaverWindow(), None) << VemoErr();
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            for (const TraceFrame& f : ReadTraceFrames(trace)) {
+                for (const TraceText& t : f.texts) {
+                    if (t.text == kNotConnectedText) return true;
+                }
+            }
+            return false;
+        },
+        12s, 200ms));
+    vemo_.Signal(SIGTERM);
+    EXPECT_TRUE(vemo_.WaitExit(2s));
+    EXPECT_EQ(vemo_.status(), 0);
+    EXPECT_TRUE(serve_.Requests().empty()) << "a download was attempted";
+}
+
+}  // namespace
