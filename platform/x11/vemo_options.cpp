@@ -33,7 +33,10 @@ bool ParseVemoArguments(int argc, const char* const* argv, VemoOptions& options,
     options = VemoOptions{};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg.rfind("--", 0) == 0) {
+        // XScreenSaver 6 writes its switches with two dashes.
+        const bool rootSwitch = arg == "-root" || arg == "--root";
+        const bool windowIdSwitch = arg == "-window-id" || arg == "--window-id";
+        if (arg.rfind("--", 0) == 0 && !rootSwitch && !windowIdSwitch) {
             if (arg == "--help") {
                 options.help = true;
             } else if (arg == "--version") {
@@ -56,11 +59,11 @@ bool ParseVemoArguments(int argc, const char* const* argv, VemoOptions& options,
         }
         if (!options.commandLine.empty()) options.commandLine += ' ';
         options.commandLine += arg;
-        if (arg == "-root") {
+        if (rootSwitch) {
             options.root = true;
-        } else if (arg == "-window-id") {
+        } else if (windowIdSwitch) {
             if (i + 1 >= argc || !ParseWindowId(argv[i + 1], options.windowId)) {
-                error = "-window-id needs a window id";
+                error = arg + " needs a window id";
                 return false;
             }
             options.haveWindowId = true;
@@ -120,6 +123,7 @@ const char kVemoUsage[] =
     "  -root           draw into the window XScreenSaver gives in the\n"
     "                  XSCREENSAVER_WINDOW variable, or into the root window\n"
     "  -window-id ID   draw into window ID (decimal or 0x hex)\n"
+    "  (--root and --window-id ID are the same)\n"
     "  When drawing into a given window the saver follows its size, leaves\n"
     "  input to the daemon and ends on SIGTERM.\n"
     "\n"

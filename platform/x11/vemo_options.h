@@ -11,8 +11,8 @@ struct VemoOptions {
     bool printStatus = false;  // --print-status
     bool noShm = false;        // --no-shm
     std::string traceFile;     // --trace FILE
-    bool root = false;         // -root
-    bool haveWindowId = false; // -window-id ID
+    bool root = false;         // -root or --root
+    bool haveWindowId = false; // -window-id ID or --window-id ID
     std::uint64_t windowId = 0;
     // Every other argument, joined with single blanks: what the screen-saver
     // switch grammar reads (-root and -window-id ID stay in it, as switches

@@ -43,6 +43,17 @@ TEST(VemoArguments, XScreenSaverSwitchesStaySwitchesOfTheSaver) {
     ASSERT_TRUE(Parse({"-root"}, o, error));
     EXPECT_TRUE(o.root);
     EXPECT_EQ(ParseCommandLine(o.commandLine).letter, 'r');
+
+    // The two-dash spellings of XScreenSaver 6.
+    ASSERT_TRUE(Parse({"--root"}, o, error));
+    EXPECT_TRUE(o.root);
+    EXPECT_EQ(o.commandLine, "--root");
+    EXPECT_EQ(ParseCommandLine(o.commandLine).letter, '-');
+    ASSERT_TRUE(Parse({"--window-id", "99"}, o, error));
+    EXPECT_TRUE(o.haveWindowId);
+    EXPECT_EQ(o.windowId, 99u);
+    EXPECT_FALSE(Parse({"--window-id", "x"}, o, error));
+    EXPECT_EQ(error, "--window-id needs a window id");
 }
 
 TEST(VemoArguments, BadArgumentsAreRefusedWithAReason) {
