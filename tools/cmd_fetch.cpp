@@ -87,7 +87,7 @@ int RunFetch(int argc, char** argv) {
         return kExitFailure;
     }
     if (!client.requested) {
-        PrintError("fetch", "note: " + url + " is not an http URL; nothing was requested");
+        PrintError("fetch", "note: " + url + " is not an http URL the download can read; nothing was requested");
     } else if (client.status != 200) {
         PrintError("fetch", "note: " + url + " answered with status " + std::to_string(client.status) +
                                 "; no page was read");
