@@ -31,6 +31,14 @@ std::int64_t MergeWaste(const Rect& a, const Rect& b) {
     return Area(Union(a, b)) - Area(a) - Area(b) + Area(Intersect(a, b));
 }
 
+Rect ClampedRect(std::int64_t l, std::int64_t t, std::int64_t r, std::int64_t b) {
+    auto clamp = [](std::int64_t v) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                                                  std::numeric_limits<std::int32_t>::max()));
+    };
+    return Rect{clamp(l), clamp(t), clamp(r), clamp(b)};
+}
+
 // A rectangle given by origin and signed extent, as PatBlt and StretchDIBits
 // read it: a negative extent covers the pixels from origin + extent + 1 up to
 // the origin itself.
@@ -46,11 +54,7 @@ Rect BoundingRect(std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h
         t = b + 1;
         b = tmp + 1;
     }
-    auto clamp = [](std::int64_t v) {
-        return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                                  std::numeric_limits<std::int32_t>::max()));
-    };
-    return Rect{clamp(l), clamp(t), clamp(r), clamp(b)};
+    return ClampedRect(l, t, r, b);
 }
 
 void Include(Rect& touched, int x0, int y0, int x1, int y1) {
@@ -251,7 +255,8 @@ void SoftCanvas::FillRect(const Rect& rect, ColorRef color) {
 // One line of DrawText from `pos`: up to the next line break (unless single
 // line), with '&' prefixes resolved, and shortened by word breaking. `pos`
 // moves past what the line used, to npos at the end of the text.
-SoftCanvas::Line SoftCanvas::NextLine(const std::string& text, std::size_t& pos, int maxWidth, unsigned format) {
+SoftCanvas::Line SoftCanvas::NextLine(const std::string& text, std::size_t& pos, std::int64_t maxWidth,
+                                     unsigned format) {
     const bool singleLine = (format & kDtSingleLine) != 0;
     const bool wordBreak = (format & kDtWordBreak) != 0 && !singleLine;
     const bool prefixes = (format & kSoftDtNoPrefix) == 0;
@@ -279,9 +284,9 @@ SoftCanvas::Line SoftCanvas::NextLine(const std::string& text, std::size_t& pos,
     // the width.
     std::size_t len = line.chars.size();
     std::size_t fit = 0;
-    int width = 0;
+    std::int64_t width = 0;
     while (fit < len) {
-        int next = width + face_->Advance(static_cast<std::uint8_t>(line.chars[fit]));
+        std::int64_t next = width + face_->Advance(static_cast<std::uint8_t>(line.chars[fit]));
         if (next > maxWidth) break;
         width = next;
         ++fit;
@@ -334,45 +339,48 @@ SoftCanvas::Line SoftCanvas::NextLine(const std::string& text, std::size_t& pos,
     return line;
 }
 
-void SoftCanvas::DrawLine(const Line& line, int x, int y, const Rect& clip, Rect& touched) {
+void SoftCanvas::DrawLine(const Line& line, std::int64_t x, std::int64_t y, const Rect& clip, Rect& touched) {
     SoftFace& face = *face_;
     const std::uint32_t ink = ToPixel(textColor_);
     if (bkMode_ == kOpaque)
-        FillClipped(Rect{x, y, x + line.width, y + face.Height()}, clip, ToPixel(bkColor_), touched);
+        FillClipped(ClampedRect(x, y, x + line.width, y + face.Height()), clip, ToPixel(bkColor_), touched);
 
-    const int baseline = y + face.Ascent();
-    int pen = x;
+    const std::int64_t baseline = y + face.Ascent();
+    std::int64_t pen = x;
     for (unsigned char c : line.chars) {
         const SoftGlyph& g = face.Glyph(c);
-        const int gx = pen + g.left;
-        const int gy = baseline - g.top;
-        const int c0 = std::max(0, clip.left - gx), c1 = std::min(g.width, clip.right - gx);
-        const int r0 = std::max(0, clip.top - gy), r1 = std::min(g.rows, clip.bottom - gy);
-        for (int r = r0; r < r1; ++r) {
+        const std::int64_t gx = pen + g.left;
+        const std::int64_t gy = baseline - g.top;
+        pen += g.advance;
+        const std::int64_t c0 = std::max<std::int64_t>(0, clip.left - gx), c1 = std::min<std::int64_t>(g.width, clip.right - gx);
+        const std::int64_t r0 = std::max<std::int64_t>(0, clip.top - gy), r1 = std::min<std::int64_t>(g.rows, clip.bottom - gy);
+        if (c0 >= c1 || r0 >= r1) continue;
+        for (std::int64_t r = r0; r < r1; ++r) {
             const std::uint8_t* src = &g.ink[static_cast<std::size_t>(r) * static_cast<std::size_t>(g.width)];
             std::uint32_t* dst = &pixels_[static_cast<std::size_t>(gy + r) * Stride() + static_cast<std::size_t>(gx)];
-            for (int col = c0; col < c1; ++col) {
+            for (std::int64_t col = c0; col < c1; ++col) {
                 if (src[col]) dst[col] = ink;
             }
         }
-        if (c0 < c1 && r0 < r1) Include(touched, gx + c0, gy + r0, gx + c1, gy + r1);
-        pen += g.advance;
+        Include(touched, static_cast<int>(gx + c0), static_cast<int>(gy + r0), static_cast<int>(gx + c1),
+                static_cast<int>(gy + r1));
     }
 
     if (face.Underline()) {
-        int top = baseline + face.UnderlineTop();
-        FillClipped(Rect{x, top, x + line.width, top + face.UnderlineThickness()}, clip, ink, touched);
+        const std::int64_t top = baseline + face.UnderlineTop();
+        FillClipped(ClampedRect(x, top, x + line.width, top + face.UnderlineThickness()), clip, ink, touched);
     }
     if (face.StrikeOut()) {
-        int top = baseline + face.StrikeOutTop();
-        FillClipped(Rect{x, top, x + line.width, top + face.StrikeOutThickness()}, clip, ink, touched);
+        const std::int64_t top = baseline + face.StrikeOutTop();
+        FillClipped(ClampedRect(x, top, x + line.width, top + face.StrikeOutThickness()), clip, ink, touched);
     }
     if (line.prefix >= 0) {
         // The mnemonic's underscore: one row below the baseline, as wide as
         // the character's advance less one pixel.
-        int start = x + face.TextWidth(line.chars.substr(0, static_cast<std::size_t>(line.prefix)));
-        int end = x + face.TextWidth(line.chars.substr(0, static_cast<std::size_t>(line.prefix) + 1)) - 1;
-        FillClipped(Rect{start, baseline + 1, end, baseline + 2}, clip, ink, touched);
+        const std::int64_t start = x + face.TextWidth(line.chars.substr(0, static_cast<std::size_t>(line.prefix)));
+        const std::int64_t end =
+            x + face.TextWidth(line.chars.substr(0, static_cast<std::size_t>(line.prefix) + 1)) - 1;
+        FillClipped(ClampedRect(start, baseline + 1, end, baseline + 2), clip, ink, touched);
     }
 }
 
@@ -381,28 +389,28 @@ void SoftCanvas::DrawText(const std::string& text, const Rect& rect, unsigned fo
     const bool noClip = (format & kSoftDtNoClip) != 0;
     const bool singleLine = (format & kDtSingleLine) != 0;
     const Rect clip = noClip ? Bounds() : Intersect(rect, Bounds());
-    const int lineHeight = face_->Height();
-    const int maxWidth = rect.right - rect.left;
+    const std::int64_t lineHeight = face_->Height();
+    const std::int64_t left = rect.left, top = rect.top, right = rect.right, bottom = rect.bottom;
 
     Rect touched;
     std::size_t pos = 0;
-    int y = rect.top;
+    std::int64_t y = top;
     bool lastLine = false;
     do {
         // The first line that does not fit completely is still drawn,
         // clipped, and ends the output.
-        lastLine = !noClip && static_cast<std::int64_t>(y) + lineHeight > rect.bottom;
-        Line line = NextLine(text, pos, maxWidth, format);
-        int x = rect.left;
+        lastLine = !noClip && y + lineHeight > bottom;
+        Line line = NextLine(text, pos, right - left, format);
+        std::int64_t x = left;
         if (format & kDtCenter)
-            x = static_cast<int>((static_cast<std::int64_t>(rect.left) + rect.right - line.width) / 2);
+            x = (left + right - line.width) / 2;
         else if (format & kDtRight)
-            x = rect.right - line.width;
+            x = right - line.width;
         if (singleLine) {
             if (format & kDtVCenter)
-                y = rect.top + (rect.bottom - rect.top) / 2 - lineHeight / 2;
+                y = top + (bottom - top) / 2 - lineHeight / 2;
             else if (format & kSoftDtBottom)
-                y = rect.bottom - lineHeight;
+                y = bottom - lineHeight;
         }
         if (!clip.IsEmpty()) DrawLine(line, x, y, clip, touched);
         y += lineHeight;

@@ -89,8 +89,10 @@ private:
     struct Line;
     struct DibView;
 
-    Line NextLine(const std::string& text, std::size_t& pos, int maxWidth, unsigned format);
-    void DrawLine(const Line& line, int x, int y, const Rect& clip, Rect& touched);
+    Line NextLine(const std::string& text, std::size_t& pos, std::int64_t maxWidth, unsigned format);
+    // Positions are 64-bit: a rectangle near the ends of the 32-bit range
+    // must not overflow on the way to being clipped away.
+    void DrawLine(const Line& line, std::int64_t x, std::int64_t y, const Rect& clip, Rect& touched);
     void FillClipped(const Rect& rect, const Rect& clip, std::uint32_t pixel, Rect& touched);
     Rect Bounds() const { return Rect{0, 0, width_, height_}; }
     void MarkChanged(const Rect& rect);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 struct SoftFontFactory::Library {
     explicit Library(FT_Library l) : handle(l) {}
@@ -213,9 +214,9 @@ const SoftGlyph& SoftFace::Glyph(std::uint8_t ch) {
 }
 
 int SoftFace::TextWidth(const std::string& text) {
-    int width = 0;
+    std::int64_t width = 0;
     for (unsigned char c : text) width += Advance(c);
-    return width;
+    return static_cast<int>(std::min<std::int64_t>(width, std::numeric_limits<int>::max()));
 }
 
 SoftFont::SoftFont(const LogFont& description, std::shared_ptr<SoftFace> face)

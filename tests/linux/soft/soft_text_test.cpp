@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 
 #include "soft_test_support.h"
 
@@ -384,4 +385,28 @@ TEST(SoftText, NothingIsDrawnForEmptyTextOrWithoutAFont) {
     canvas.DrawText("", Rect{0, 0, 50, 50}, kDtWordBreak);
     EXPECT_EQ(CountNot(canvas, 0), 0);
     EXPECT_TRUE(canvas.TakeChangedRects().empty());
+}
+
+TEST(SoftText, RectanglesAtTheEndsOfTheCoordinateRangeDrawNothing) {
+    auto font = MakeFont(-15, "MS Sans Serif");
+    SoftCanvas canvas(40, 40);
+    canvas.SelectFont(font.get());
+    canvas.SetTextColor(kYellowRef);
+    constexpr int kMax = std::numeric_limits<int>::max();
+    constexpr int kMin = std::numeric_limits<int>::min();
+    const unsigned formats[] = {kDtWordBreak, kDtWordBreak | kDtCenter, kDtWordBreak | kDtRight,
+                                kDtSingleLine | kDtVCenter, kDtSingleLine | kSoftDtBottom};
+    const Rect rects[] = {{kMax - 5, kMax - 5, kMax, kMax}, {kMin, kMin, kMin + 5, kMin + 5}, {kMin, kMin, kMax, kMax},
+                          {kMin, 10, kMin + 3, kMax}, {kMax - 20, kMin, kMax, kMin + 40}};
+    for (const Rect& r : rects)
+        for (unsigned format : formats)
+            for (int mode : {kTransparent, kOpaque}) {
+                canvas.SetBkMode(mode);
+                canvas.DrawText("Eins Zwei\nDrei & Vier", r, format);
+            }
+    // Only the rectangle spanning everything may draw, and only its first
+    // lines, at the far top left of the range: nowhere near the canvas.
+    EXPECT_EQ(CountNot(canvas, 0), 0);
+    canvas.FillRect(Rect{kMin, kMin, kMax, kMax}, Rgb(1, 2, 3));
+    EXPECT_EQ(CountNot(canvas, 0x010203), 0);
 }
