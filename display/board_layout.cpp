@@ -23,6 +23,22 @@ std::uint32_t FadeChannel(std::uint32_t cur, std::uint32_t target, bool fadeIn, 
 
 Rect PlaceRect(Point at, int width, int height) { return Rect{at.x, at.y, at.x + width, at.y + height}; }
 
+// The glide must land on the same pixels on every platform (a seeded scene is
+// reproducible), so its steps are computed in plain IEEE double precision.
+// 32-bit x86 compilers default to the x87 unit, whose wider intermediates
+// now and then move a truncated position by one pixel; there this one
+// function is compiled for SSE2.
+#if defined(__GNUC__) && defined(__i386__) && !defined(__SSE2_MATH__)
+#define SCORVANE_STRICT_DOUBLE __attribute__((target("sse2,fpmath=sse"), noinline))
+#else
+#define SCORVANE_STRICT_DOUBLE
+#endif
+
+SCORVANE_STRICT_DOUBLE void GlideStep(GlidePoint& pos, Point target, int s) {
+    pos.x = pos.x + (target.x - pos.x) / s;
+    pos.y = pos.y + (target.y - pos.y) / s;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- LayoutBox
@@ -242,8 +258,7 @@ int BoardLayout::AnimateFrame(Canvas& dc) {
             if (last) {
                 newPos = box.target;
             } else {
-                box.pos.x += (box.target.x - box.pos.x) / s;
-                box.pos.y += (box.target.y - box.pos.y) / s;
+                GlideStep(box.pos, box.target, s);
                 newPos = Point{static_cast<std::int32_t>(box.pos.x), static_cast<std::int32_t>(box.pos.y)};
             }
             changed = changed || newPos != box.drawnPos;
@@ -308,7 +323,13 @@ void BoardLayout::DrawPictureBox(Canvas& dc, const LayoutBox& box, Point newPos,
     const DibImage& image = *box.image;
     const int w = image.GetWidth();
     const int h = image.GetHeight();
-    const Rect src = box.frame == -1 ? Rect{0, 0, w, h} : Rect{box.frame * h, 0, box.frame * h + h, h};
+    Rect src{0, 0, w, h};
+    if (box.frame != -1) {
+        // A cell index far past the strip must not overflow: it simply names
+        // a cell outside the picture, which copies nothing.
+        const std::int64_t left = std::clamp<std::int64_t>(static_cast<std::int64_t>(box.frame) * h, -0x40000000, 0x40000000);
+        src = Rect{static_cast<std::int32_t>(left), 0, static_cast<std::int32_t>(left + h), h};
+    }
     const int sw = src.Width();
     const int sh = src.Height();
     const int shift = (box.flags & kBoxAlignCenter) ? sw / 2 : 0;
