@@ -68,12 +68,17 @@ int WinInetHttpClient::Get(const std::string& host, int port, const std::string&
 
     char buffer[16384];
     for (;;) {
-        // A server that trickles its body a byte at a time must not hold the
-        // saver longer than the whole exchange may take.
+        // A synchronous read waits until its buffer is full, so a server that
+        // trickles its body would hold it past any deadline: ask what has
+        // arrived (waiting at most until the deadline) and read only that.
         left = Remaining(deadline);
         InternetSetOptionA(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &left, sizeof left);
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request.get(), &available, 0, 0)) Fail("cannot read the page");
+        if (available == 0) break;
         DWORD got = 0;
-        if (!InternetReadFile(request.get(), buffer, sizeof buffer, &got)) Fail("cannot read the page");
+        const DWORD want = std::min<DWORD>(available, sizeof buffer);
+        if (!InternetReadFile(request.get(), buffer, want, &got)) Fail("cannot read the page");
         if (got == 0) break;
         if (got > limits_.maxBodyBytes - body.size()) throw HttpError("the page is larger than allowed");
         body.append(buffer, got);

