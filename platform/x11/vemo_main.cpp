@@ -19,6 +19,7 @@
 #include "platform/x11/vemo_options.h"
 #include "platform/x11/x11_handles.h"
 #include "platform/x11/x11_saver_window.h"
+#include "res/embedded_resources.h"
 
 #ifndef VEMO_VERSION
 #define VEMO_VERSION "unknown"
@@ -146,6 +147,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+
+    InstallEmbeddedResources();
 
     // Installed before the download, so that a SIGTERM during it ends the
     // saver just as cleanly once it has started.
