@@ -235,13 +235,6 @@ SoftFontFactory::~SoftFontFactory() = default;
 
 bool SoftFontFactory::IsReady() const { return library_ && config_; }
 
-std::string SoftFontFactory::MatchFile(const LogFont& description) {
-    if (!config_) return {};
-    Match match;
-    if (!MatchDescription(config_->handle, description, match)) return {};
-    return match.file;
-}
-
 std::unique_ptr<Font> SoftFontFactory::CreateFontIndirect(const LogFont& d) {
     if (!IsReady()) return std::make_unique<SoftFont>(d, nullptr);
     Match match;

@@ -107,9 +107,6 @@ public:
     // Never null. The font is invalid when no face could be found or opened.
     std::unique_ptr<Font> CreateFontIndirect(const LogFont& description) override;
 
-    // The font file fontconfig picks for a description (empty when none).
-    std::string MatchFile(const LogFont& description);
-
     struct Library;
     struct Config;
 

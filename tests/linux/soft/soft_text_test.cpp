@@ -410,3 +410,54 @@ TEST(SoftText, RectanglesAtTheEndsOfTheCoordinateRangeDrawNothing) {
     canvas.FillRect(Rect{kMin, kMin, kMax, kMax}, Rgb(1, 2, 3));
     EXPECT_EQ(CountNot(canvas, 0x010203), 0);
 }
+
+TEST(SoftText, UnderlineAndStrikeOutSpanTheWholeLine) {
+    LogFont lf;
+    lf.lfHeight = -20;
+    lf.lfWeight = 400;
+    lf.lfUnderline = 1;
+    lf.lfStrikeOut = 1;
+    std::strcpy(lf.lfFaceName, "Arial");
+    auto font = Fonts().CreateFontIndirect(lf);
+    SoftFace& face = FaceOf(font);
+    ASSERT_TRUE(face.Underline());
+    ASSERT_TRUE(face.StrikeOut());
+    SoftCanvas canvas(200, 60);
+    canvas.SelectFont(font.get());
+    canvas.SetBkMode(kTransparent);
+    canvas.SetTextColor(kYellowRef);
+    const int width = canvas.GetTextExtent("i i").cx;
+    canvas.DrawText("i i", Rect{10, 5, 190, 55}, kDtWordBreak);
+    const int baseline = 5 + face.Ascent();
+    for (int row : {baseline + face.UnderlineTop(), baseline + face.StrikeOutTop()}) {
+        for (int x = 0; x < 200; ++x)
+            ASSERT_EQ(canvas.PixelAt(x, row), (x >= 10 && x < 10 + width) ? kYellow : 0u) << x << "," << row;
+    }
+    EXPECT_GT(face.UnderlineTop(), 0);   // below the baseline
+    EXPECT_LT(face.StrikeOutTop(), 0);   // above it
+    canvas.SetTextColor(0);
+    canvas.DrawText("i i", Rect{10, 5, 190, 55}, kDtWordBreak);
+    EXPECT_EQ(CountNot(canvas, 0), 0);
+}
+
+TEST(SoftFonts, AverageWidthScalesTheGlyphsHorizontally) {
+    LogFont lf;
+    lf.lfHeight = -20;
+    std::strcpy(lf.lfFaceName, "Arial");
+    auto natural = Fonts().CreateFontIndirect(lf);
+    lf.lfWidth = 20;
+    auto wide = Fonts().CreateFontIndirect(lf);
+    lf.lfWidth = 4;
+    auto narrow = Fonts().CreateFontIndirect(lf);
+    SoftCanvas canvas(10, 10);
+    canvas.SelectFont(natural.get());
+    const Size n = canvas.GetTextExtent("Meisterschaft");
+    canvas.SelectFont(wide.get());
+    const Size w = canvas.GetTextExtent("Meisterschaft");
+    canvas.SelectFont(narrow.get());
+    const Size s = canvas.GetTextExtent("Meisterschaft");
+    EXPECT_GT(w.cx, n.cx * 3 / 2);
+    EXPECT_LT(s.cx, n.cx * 3 / 4);
+    EXPECT_EQ(w.cy, n.cy);
+    EXPECT_EQ(s.cy, n.cy);
+}
