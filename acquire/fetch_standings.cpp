@@ -59,8 +59,12 @@ bool ParseUrl(const std::string& url, ParsedUrl& out) {
     out.http = EqualsIgnoreCase(scheme, "http");
     out.host = host;
     out.port = port;
-    out.path = slash < url.size() ? url.substr(slash) : std::string();
-    if (out.path.empty() || out.path[0] != '/') out.path.insert(0, "/");
+    if (slash >= url.size())
+        out.path = "/";
+    else if (url[slash] == '/')
+        out.path = url.substr(slash);
+    else
+        out.path = "/" + url.substr(slash);
     return true;
 }
 
