@@ -265,4 +265,12 @@ TEST(SoftChanged, OverlappingChangesMergeAndDistantOnesStaySeparate) {
     ASSERT_EQ(changed.size(), 1u);
     EXPECT_EQ(changed[0], (Rect{0, 0, 50, 40}));
     EXPECT_EQ(CountNot(canvas, 0), 0);
+    // A canvas nobody presents keeps no list.
+    canvas.SetChangeTracking(false);
+    canvas.FillRect(Rect{1, 1, 5, 5}, Rgb(9, 9, 9));
+    EXPECT_TRUE(canvas.TakeChangedRects().empty());
+    EXPECT_EQ(canvas.PixelAt(2, 2), 0x090909u);
+    canvas.SetChangeTracking(true);
+    canvas.FillRect(Rect{1, 1, 5, 5}, Rgb(8, 8, 8));
+    EXPECT_EQ(canvas.TakeChangedRects(), (std::vector<Rect>{Rect{1, 1, 5, 5}}));
 }
