@@ -43,7 +43,8 @@ std::string Latin1ToUtf8(const std::string& text) {
 // Start-up's view of the Linux program.
 class VemoStartupHost : public StartupHost {
 public:
-    VemoStartupHost(const VemoOptions& options, std::ostream* trace) : options_(options), trace_(trace) {}
+    VemoStartupHost(const VemoOptions& options, std::ostream* trace, const StopSignals& stop)
+        : options_(options), trace_(trace), stop_(stop) {}
 
     Profile& GetProfile() override { return profile_; }
     bool IsConnected() override { return IsMachineConnected(); }
@@ -65,6 +66,7 @@ public:
 private:
     const VemoOptions& options_;
     std::ostream* trace_;
+    const StopSignals& stop_;
     IniProfile profile_{"vemo"};
     std::string championship_;
     int failureStatus_ = 0;
@@ -85,6 +87,8 @@ bool VemoStartupHost::RunSettingsDialog(bool, std::string&) {
 
 bool VemoStartupHost::CreateSaverWindow(std::uintptr_t parent) {
     if (options_.printStatus) return false;
+    // Told to stop while the page was downloading: no window to show.
+    if (stop_.Pending()) return false;
     failureStatus_ = 1;
     SaverTarget target;
     std::string error;
@@ -155,7 +159,7 @@ int main(int argc, char** argv) {
     StopSignals stopSignals;
     stopSignals.Install();
 
-    VemoStartupHost host(options, traceFile.is_open() ? &traceFile : nullptr);
+    VemoStartupHost host(options, traceFile.is_open() ? &traceFile : nullptr, stopSignals);
     const std::string commandLine = StartupCommandLine(options, std::getenv("XSCREENSAVER_WINDOW"));
     const bool run = RunStartup(host, commandLine, host.Championship());
     if (options.printStatus) return PrintStatus(host);

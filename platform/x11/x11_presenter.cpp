@@ -126,6 +126,10 @@ X11Presenter::X11Presenter(Display* display, Window window, GC gc, Visual* visua
     MaskShape(visual_->red_mask, redShift_, redBits_);
     MaskShape(visual_->green_mask, greenShift_, greenBits_);
     MaskShape(visual_->blue_mask, blueShift_, blueBits_);
+    // Bits of the depth that carry no colour (the alpha of a 32-bit visual)
+    // are set: under a compositor a pixel with alpha 0 would not show.
+    const unsigned long depthBits = depth_ >= 32 ? 0xFFFFFFFFul : (1ul << depth_) - 1;
+    opaqueBits_ = static_cast<std::uint32_t>(depthBits & ~(visual_->red_mask | visual_->green_mask | visual_->blue_mask));
 }
 
 X11Presenter::~X11Presenter() = default;
@@ -143,7 +147,7 @@ XImage* X11Presenter::Image() const {
 bool X11Presenter::DirectFormat() const {
     const XImage* image = Image();
     const int hostOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
-    return image != nullptr && image->bits_per_pixel == 32 && image->byte_order == hostOrder &&
+    return image != nullptr && opaqueBits_ == 0 && image->bits_per_pixel == 32 && image->byte_order == hostOrder &&
            image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
 }
 
@@ -162,6 +166,12 @@ bool X11Presenter::Resize(int width, int height) {
         if (!shm_) shmAllowed_ = false;
     }
     if (!shm_) plain_ = PlainImage::Create(display_, visual_, depth_, width_, height_);
+    shadow_.clear();
+    // No canvas pixel has its top byte set: the first comparison finds every
+    // pixel changed.
+    if (Image() != nullptr && !DirectFormat()) {
+        shadow_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0xFFFFFFFFu);
+    }
     return Image() != nullptr;
 }
 
@@ -172,7 +182,7 @@ std::uint32_t X11Presenter::ServerPixel(std::uint32_t rgb) const {
         return scaled << shift;
     };
     return channel((rgb >> 16) & 0xFF, redBits_, redShift_) | channel((rgb >> 8) & 0xFF, greenBits_, greenShift_) |
-           channel(rgb & 0xFF, blueBits_, blueShift_);
+           channel(rgb & 0xFF, blueBits_, blueShift_) | opaqueBits_;
 }
 
 Rect X11Presenter::Update(const SoftCanvas& canvas, const Rect& rect) {
@@ -181,27 +191,22 @@ Rect X11Presenter::Update(const SoftCanvas& canvas, const Rect& rect) {
     if (r.IsEmpty()) return Rect{};
     int minX = INT_MAX, maxX = -1, minY = -1, maxY = -1;
     const bool direct = DirectFormat();
+    const std::size_t count = static_cast<std::size_t>(r.Width());
     for (int y = r.top; y < r.bottom; ++y) {
         const std::uint32_t* src = canvas.Pixels() + static_cast<std::size_t>(y) * canvas.Stride();
-        int a = -1, b = -1;
-        if (direct) {
-            auto* dst = reinterpret_cast<std::uint32_t*>(image->data + static_cast<std::ptrdiff_t>(y) * image->bytes_per_line);
-            const std::size_t count = static_cast<std::size_t>(r.Width());
-            if (std::memcmp(src + r.left, dst + r.left, count * sizeof(std::uint32_t)) == 0) continue;
-            a = r.left;
-            while (src[a] == dst[a]) ++a;
-            b = r.right - 1;
-            while (src[b] == dst[b]) --b;
-            std::memcpy(dst + a, src + a, static_cast<std::size_t>(b - a + 1) * sizeof(std::uint32_t));
-        } else {
-            for (int x = r.left; x < r.right; ++x) {
-                const unsigned long value = ServerPixel(src[x]);
-                if (XGetPixel(image, x, y) == value) continue;
-                XPutPixel(image, x, y, value);
-                if (a < 0) a = x;
-                b = x;
-            }
-            if (a < 0) continue;
+        // The copy of what was sent, in the canvas's format: the image
+        // itself when the formats agree, otherwise a shadow beside it.
+        std::uint32_t* dst =
+            direct ? reinterpret_cast<std::uint32_t*>(image->data + static_cast<std::ptrdiff_t>(y) * image->bytes_per_line)
+                   : shadow_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+        if (std::memcmp(src + r.left, dst + r.left, count * sizeof(std::uint32_t)) == 0) continue;
+        int a = r.left;
+        while (src[a] == dst[a]) ++a;
+        int b = r.right - 1;
+        while (src[b] == dst[b]) --b;
+        std::memcpy(dst + a, src + a, static_cast<std::size_t>(b - a + 1) * sizeof(std::uint32_t));
+        if (!direct) {
+            for (int x = a; x <= b; ++x) XPutPixel(image, x, y, ServerPixel(src[x]));
         }
         minX = std::min(minX, a);
         maxX = std::max(maxX, b);

@@ -78,8 +78,10 @@ private:
     bool sendAll_ = true;
     int shmOutstanding_ = 0;  // completions not yet received
     std::vector<Rect> backlog_;
+    std::vector<std::uint32_t> shadow_;  // what was sent, as canvas pixels, where the image's format differs
     int redShift_ = 0, greenShift_ = 0, blueShift_ = 0;
     int redBits_ = 0, greenBits_ = 0, blueBits_ = 0;
+    std::uint32_t opaqueBits_ = 0;
     std::uint64_t puts_ = 0;
     std::uint64_t pixelsSent_ = 0;
 };

@@ -147,12 +147,12 @@ int RunCommand(const std::vector<std::string>& argv, const std::map<std::string,
     return p.status();
 }
 
-bool XvfbServer::Start(int width, int height) {
+bool XvfbServer::Start(int width, int height, int depth) {
     int fds[2];
     if (pipe(fds) != 0) return false;
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     fcntl(fds[1], F_SETFD, FD_CLOEXEC);
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
     const bool started = process_.Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
                                          "-nolisten", "tcp", "-wr", "-noreset"},
                                         {}, "", "", fds[1]);

@@ -72,7 +72,7 @@ class XvfbServer {
 public:
     // "-wr": a white root window, so that anything the saver draws outside
     // its window would show.
-    bool Start(int width, int height);
+    bool Start(int width, int height, int depth = 24);
     ~XvfbServer();
     const std::string& display() const { return display_; }
 

@@ -50,7 +50,7 @@ class VemoX11 : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(dir_.path().empty());
-        ASSERT_TRUE(xvfb_.Start(kWidth, kHeight)) << "Xvfb did not start";
+        ASSERT_TRUE(xvfb_.Start(kWidth, kHeight, Depth())) << "Xvfb did not start";
         display_ = XOpenDisplay(xvfb_.display().c_str());
         ASSERT_NE(display_, nullptr);
         root_ = DefaultRootWindow(display_);
@@ -60,6 +60,8 @@ protected:
         vemo_.Kill();
         if (display_ != nullptr) XCloseDisplay(display_);
     }
+
+    virtual int Depth() const { return 24; }
 
     std::map<std::string, std::string> Env(const std::string& cfg) const {
         return {{"DISPLAY", xvfb_.display()}, {"XDG_CONFIG_HOME", cfg}, {"XSCREENSAVER_WINDOW", ""}};
@@ -158,7 +160,7 @@ protected:
         for (int y = 0; y < kHeight; ++y) {
             for (int x = 0; x < kWidth; ++x) {
                 s.pixels[static_cast<std::size_t>(y) * kWidth + x] =
-                    static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF);
+                    static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF);  // the server's pixel values
             }
         }
         XDestroyImage(image);
@@ -216,6 +218,29 @@ protected:
         return n;
     }
 
+    // The cells of the team names in `frame` (as the trace has them) show on
+    // the screen in their colour, `toPixel` giving that colour's pixel value.
+    template <typename ToPixel>
+    void CheckTeamCells(const TraceFrame& frame, const Shot& shot, ToPixel toPixel) {
+        // The same page, fetched here, names the teams whose cells must show.
+        CurlHttpClient client;
+        ASSERT_TRUE(
+            FetchStandings(client, ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve_.port()), "ger").c_str()));
+        ASSERT_GT(theStandings.GetSize(), 10);
+        std::set<std::string> teams;
+        for (int i = 1; i < theStandings.GetSize(); ++i) teams.insert(theStandings.ElementAt(i)[2]);
+        theStandings.RemoveAll();
+
+        int checked = 0;
+        for (const TraceText& t : frame.texts) {
+            if (teams.count(t.text) == 0 || t.top >= kHeight - 20) continue;
+            ++checked;
+            EXPECT_GE(shot.Count(t.left, t.top, t.right, t.bottom, toPixel(t.rgb)), 20)
+                << "team '" << t.text << "' at " << t.left << "," << t.top << " in #" << std::hex << t.rgb;
+        }
+        EXPECT_GE(checked, 1) << "no team name on screen in frame " << frame.number;
+    }
+
     TempDir dir_;
     XvfbServer xvfb_;
     ServeProcess serve_;
@@ -260,22 +285,7 @@ TEST_F(VemoX11, FullScreenShowsTheTableAndEndsOnAKey) {
     EXPECT_GT(last.number, 41);
     EXPECT_LT(last.number, 340);
 
-    // The same page, fetched here, names the teams whose cells must show.
-    CurlHttpClient client;
-    ASSERT_TRUE(FetchStandings(client, ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve_.port()), "ger").c_str()));
-    ASSERT_GT(theStandings.GetSize(), 10);
-    std::set<std::string> teams;
-    for (int i = 1; i < theStandings.GetSize(); ++i) teams.insert(theStandings.ElementAt(i)[2]);
-    theStandings.RemoveAll();
-
-    int checked = 0;
-    for (const TraceText& t : last.texts) {
-        if (teams.count(t.text) == 0 || t.top >= kHeight - 20) continue;
-        ++checked;
-        EXPECT_GE(shot.Count(t.left, t.top, t.right, t.bottom, t.rgb), 20)
-            << "team '" << t.text << "' at " << t.left << "," << t.top << " in #" << std::hex << t.rgb;
-    }
-    EXPECT_GE(checked, 1) << "no team name on screen in frame " << last.number;
+    CheckTeamCells(last, shot, [](std::uint32_t rgb) { return rgb; });
 
     const std::vector<std::string> requests = serve_.Requests();
     ASSERT_EQ(requests.size(), 2u);
@@ -569,6 +579,31 @@ TEST_F(VemoX11, OfflineMachineShowsNotConnected) {
     EXPECT_TRUE(vemo_.WaitExit(2s));
     EXPECT_EQ(vemo_.status(), 0);
     EXPECT_TRUE(serve_.Requests().empty()) << "a download was attempted";
+}
+
+// A 16-bit screen: the canvas's pixels are converted to the visual's 5-6-5.
+class VemoX11Depth16 : public VemoX11 {
+protected:
+    int Depth() const override { return 16; }
+};
+
+TEST_F(VemoX11Depth16, TableCellsAreConvertedToTheVisual) {
+    const std::string cfg = ServerProfile();
+    const std::string trace = dir_.File("trace");
+    ASSERT_TRUE(StartVemo({"/s", "--trace", trace}, Env(cfg)));
+    ASSERT_NE(WaitForSaverWindow(), None) << VemoErr();
+    SleepMs(2500);
+    const Shot shot = Screenshot();
+    std::string header;
+    const std::vector<TraceFrame> frames = ReadTraceFrames(trace, &header);
+    EXPECT_EQ(header, "vemo fullscreen 800x600 shm");
+    ASSERT_FALSE(frames.empty());
+    CheckTeamCells(frames.back(), shot, [](std::uint32_t rgb) {
+        return (((rgb >> 19) & 0x1F) << 11) | (((rgb >> 10) & 0x3F) << 5) | ((rgb >> 3) & 0x1F);
+    });
+    vemo_.Signal(SIGTERM);
+    EXPECT_TRUE(vemo_.WaitExit(2s));
+    EXPECT_EQ(vemo_.status(), 0);
 }
 
 }  // namespace
