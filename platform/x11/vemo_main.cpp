@@ -14,6 +14,7 @@
 #include "app/connectivity.h"
 #include "app/startup.h"
 #include "platform/posix/curl_http_client.h"
+#include "platform/gtk/settings_dialog_gtk.h"
 #include "platform/posix/ini_profile.h"
 #include "platform/x11/stop_signals.h"
 #include "platform/x11/vemo_options.h"
@@ -75,14 +76,16 @@ private:
     std::unique_ptr<X11SaverWindow> window_;
 };
 
-bool VemoStartupHost::RunSettingsDialog(bool, std::string&) {
+bool VemoStartupHost::RunSettingsDialog(bool activeParent, std::string& championship) {
     if (options_.printStatus) return false;
-    std::fprintf(stderr,
-                 "vemo: the settings dialog is not part of this build; the championship is the value "
-                 "Championship in section [Settings] of %s\n",
-                 profile_.FilePath().empty() ? "vemo.ini" : profile_.FilePath().c_str());
-    failureStatus_ = 1;
-    return false;
+    // The dialog reports a missing display like a cancel; a user who started
+    // it deserves to be told.
+    if (!OpenDisplay()) {
+        std::fprintf(stderr, "vemo: cannot open display '%s' for the settings dialog\n", XDisplayName(nullptr));
+        failureStatus_ = 1;
+        return false;
+    }
+    return RunGtkSettingsDialog(activeParent, championship);
 }
 
 bool VemoStartupHost::CreateSaverWindow(std::uintptr_t parent) {

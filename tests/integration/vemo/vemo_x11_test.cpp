@@ -581,6 +581,44 @@ TEST_F(VemoX11, OfflineMachineShowsNotConnected) {
     EXPECT_TRUE(serve_.Requests().empty()) << "a download was attempted";
 }
 
+TEST_F(VemoX11, ConfigureSwitchRunsTheSettingsDialogAfterTheDownload) {
+    const std::string cfg = ServerProfile();
+    const std::string ini = ReadFile(cfg + "/vemo/vemo.ini");
+    ASSERT_TRUE(StartVemo({"/c"}, Env(cfg)));
+    Window dialog = None;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (Window w : Children(root_)) {
+                char* name = nullptr;
+                if (XFetchName(display_, w, &name) != 0 && name != nullptr) {
+                    if (std::string(name) == "Settings" && GeometryOf(w).viewable) dialog = w;
+                    XFree(name);
+                }
+            }
+            return dialog != None;
+        },
+        10s))
+        << VemoErr();
+    // Start-up downloads first in every mode, the dialog's included.
+    EXPECT_EQ(serve_.Requests().size(), 1u);
+    for (Window w : Children(root_)) {
+        EXPECT_FALSE(IsVemoWindow(w) && GeometryOf(w).width == kWidth) << "a saver window beside the dialog";
+    }
+    XSetInputFocus(display_, dialog, RevertToParent, CurrentTime);
+    XSync(display_, False);
+    Xdotool({"key", "Escape"});
+    ASSERT_TRUE(vemo_.WaitExit(3s)) << "the dialog did not close on Escape";
+    EXPECT_EQ(vemo_.status(), 0);
+    EXPECT_EQ(ReadFile(cfg + "/vemo/vemo.ini"), ini) << "a cancelled dialog wrote the settings";
+
+    // Without a display there is no dialog, and the user is told so.
+    std::map<std::string, std::string> env = Env(cfg);
+    env["DISPLAY"] = "";
+    std::string output;
+    EXPECT_EQ(RunCommand({VEMO_BIN, "/c"}, env, 10s, &output), 1);
+    EXPECT_EQ(output, "vemo: cannot open display '' for the settings dialog\n");
+}
+
 // A 16-bit screen: the canvas's pixels are converted to the visual's 5-6-5.
 class VemoX11Depth16 : public VemoX11 {
 protected:
