@@ -96,6 +96,10 @@ bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
         window_.emplace(display_, w);
         NameWindow(display_, w);
         drawable_ = w;
+        // The screen may change its size (a monitor plugged in, a new mode);
+        // the saver keeps covering all of it.
+        parent_ = root;
+        XSelectInput(display_, root, StructureNotifyMask);
     } else {
         const Window given = kind_ == SaverTargetKind::Root ? root : static_cast<Window>(target.window);
         XWindowAttributes attributes = {};
@@ -146,7 +150,6 @@ bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
             drawable_ = w;
         } else {
             drawable_ = given;
-            mapped_ = attributes.map_state == IsViewable;
         }
     }
 
@@ -262,13 +265,7 @@ void X11SaverWindow::HandleEvent(XEvent& event) {
         }
         return;
     case MapNotify:
-        if (event.xmap.window == drawable_) {
-            mapped_ = true;
-            OnMapped();
-        }
-        return;
-    case UnmapNotify:
-        if (event.xunmap.window == drawable_) mapped_ = false;
+        if (event.xmap.window == drawable_) OnMapped();
         return;
     case VisibilityNotify:
         // Full screen means on top of everything: a window that comes up

@@ -79,7 +79,7 @@ private:
     SoftCanvas canvas_;
     std::unique_ptr<TraceCanvas> trace_;
 
-    Window parent_ = None;    // the preview's parent
+    Window parent_ = None;    // the preview's parent, or the root under a full-screen window
     Window drawable_ = None;  // what is drawn on: ours or the embedding window
     std::optional<BlankCursor> cursor_;
     std::optional<OwnedWindow> window_;  // none when embedded
@@ -90,7 +90,6 @@ private:
 
     FrameClock clock_{kFramePeriodNs};
     Rect exposed_;
-    bool mapped_ = false;
     bool closeRequested_ = false;
     bool tornDown_ = false;
     std::uint64_t frames_ = 0;

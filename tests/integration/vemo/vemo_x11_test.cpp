@@ -287,6 +287,9 @@ TEST_F(VemoX11, FullScreenShowsTheTableAndEndsOnAKey) {
 
     CheckTeamCells(last, shot, [](std::uint32_t rgb) { return rgb; });
 
+    // vemo's request and the check's own; the server logs each once it has
+    // answered it.
+    WaitFor([&] { return serve_.Requests().size() >= 2; }, 2s);
     const std::vector<std::string> requests = serve_.Requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0], "GET /associations/association=ger/nationalleague/standings.html HTTP/1.0 \"Vemo\" 200");
@@ -499,7 +502,7 @@ TEST_F(VemoX11, XScreenSaverWindowIsDrawnIntoFollowedAndSigtermEnds) {
     EXPECT_TRUE(GeometryOf(target).viewable) << "the daemon's window was taken away";
 }
 
-TEST_F(VemoX11, WindowIdSwitchDrawsIntoThatWindow) {
+TEST_F(VemoX11, WindowIdSwitchDrawsIntoThatWindowUntilItIsDestroyed) {
     const std::string cfg = OfflineProfile();
     const std::uint32_t background = 0x405060;
     const Window target = MakeWindow(300, 200, 200, 150, background);
@@ -509,8 +512,10 @@ TEST_F(VemoX11, WindowIdSwitchDrawsIntoThatWindow) {
     ReadTraceFrames(dir_.File("trace"), &header);
     EXPECT_EQ(header, "vemo embedded 200x150 putimage");
     EXPECT_EQ(NotWhiteOutside(Screenshot(), 300, 200, 500, 350), 0);
-    vemo_.Signal(SIGTERM);
-    ASSERT_TRUE(vemo_.WaitExit(2s));
+    // The window's owner may also just destroy it.
+    XDestroyWindow(display_, target);
+    XSync(display_, False);
+    ASSERT_TRUE(vemo_.WaitExit(2s)) << "still running after its window was destroyed";
     EXPECT_EQ(vemo_.status(), 0);
 }
 
@@ -547,7 +552,13 @@ TEST_F(VemoX11, WithoutAServerTheBoardPlaysWithItsStatusLine) {
             grey += p != 0 && (p >> 16) == (p & 0xFF) && ((p >> 8) & 0xFF) == (p & 0xFF);
         }
     }
-    EXPECT_GE(grey, 30) << "the status line is not on the screen";
+    // The line is centred at a random point, which may put it partly or
+    // wholly below or beside the screen; where most of its first line lies
+    // on the screen, it must show.
+    const int visibleWidth = std::min(status.right, kWidth) - std::max(status.left, 0);
+    if (status.top + 12 <= kHeight && visibleWidth >= 80) {
+        EXPECT_GE(grey, 30) << "the status line is not on the screen";
+    }
     Xdotool({"key", "Escape"});
     EXPECT_TRUE(vemo_.WaitExit(2s));
 }
@@ -600,7 +611,7 @@ TEST_F(VemoX11, ConfigureSwitchRunsTheSettingsDialogAfterTheDownload) {
         10s))
         << VemoErr();
     // Start-up downloads first in every mode, the dialog's included.
-    EXPECT_EQ(serve_.Requests().size(), 1u);
+    EXPECT_TRUE(WaitFor([&] { return serve_.Requests().size() == 1; }, 2s));
     for (Window w : Children(root_)) {
         EXPECT_FALSE(IsVemoWindow(w) && GeometryOf(w).width == kWidth) << "a saver window beside the dialog";
     }
