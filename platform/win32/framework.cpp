@@ -254,11 +254,14 @@ HWND CWnd::Detach() {
 
 BOOL CWnd::SubclassWindow(HWND window) {
     if (!::IsWindow(window) || !Attach(window)) return FALSE;
+    PreSubclassWindow();
     WNDPROC old = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::FrameworkWndProc)));
     if (old != &CWnd::FrameworkWndProc) m_pfnSuper = old;
     return TRUE;
 }
+
+void CWnd::PreSubclassWindow() {}
 
 BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
     if (!parent) return FALSE;

@@ -103,6 +103,10 @@ public:
     // through WindowProc; the window's own procedure does the default
     // processing.
     BOOL SubclassWindow(HWND window);
+    // Called by SubclassWindow once the object is bound and before its
+    // procedure sees the first message, so that a control class can adjust
+    // the window (its style, say) it is being bound to.
+    virtual void PreSubclassWindow();
     BOOL SubclassDlgItem(UINT id, CWnd* parent);
     HWND UnsubclassWindow();
 

@@ -1,5 +1,16 @@
 #include "platform/win32/saver_app.h"
+#include "platform/win32/settings_dlg.h"
 
-// Until the settings dialog exists the configuration mode shows nothing and
-// keeps the stored championship as it is.
-bool RunSettingsDialog(CSaverApp&, bool, std::string&) { return false; }
+bool RunSettingsDialog(CSaverApp& app, bool activeParent, std::string& championship) {
+    // An explicit configure switch comes from a window that wants the dialog
+    // as its own (Display Properties); the default run has no owner.
+    CWnd* parent = activeParent ? CWnd::FromHandle(::GetActiveWindow()) : nullptr;
+    CSettingsDlg dialog(parent);
+    dialog.m_championship = championship;
+    app.m_pMainWnd = &dialog;
+    const INT_PTR result = dialog.DoModal();
+    if (app.m_pMainWnd == &dialog) app.m_pMainWnd = nullptr;
+    if (result != IDOK) return false;
+    championship = dialog.m_championship;
+    return true;
+}

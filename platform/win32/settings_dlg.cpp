@@ -1,0 +1,94 @@
+#include "platform/win32/settings_dlg.h"
+
+#include "app/association_table.h"
+#include "config/settings_logic.h"
+#include "platform/win32/gdi.h"
+#include "res/resource_ids.h"
+
+namespace {
+
+void ApplySkin(CSkinnedButton& button, const BallButtonSkin& skin) {
+    button.SetCaptionColor(skin.captionColor);
+    button.SetImages(skin.normalId, skin.pressedId, skin.overId, skin.disabledId, skin.focusId, skin.maskId,
+                     skin.drawMode, skin.border, skin.focusMargin);
+    button.SetTooltip(skin.tooltip);
+}
+
+}  // namespace
+
+CSettingsDlg::CSettingsDlg(CWnd* parent)
+    : CBackdropDialog(IDD_SETTINGS, parent),
+      m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_VEMO))) {}
+
+void CSettingsDlg::DoDataExchange(CDataExchange* dx) {
+    CBackdropDialog::DoDataExchange(dx);
+    DDX_Control(dx, IDC_CHAMPIONSHIP_LABEL, m_champLabel);
+    DDX_Control(dx, IDCANCEL, m_cancelButton);
+    DDX_Control(dx, IDOK, m_okButton);
+    DDX_Control(dx, IDC_CHAMPIONSHIP, m_championshipList);
+    DDX_Control(dx, IDC_INFO, m_infoLabel);
+}
+
+BOOL CSettingsDlg::OnInitDialog() {
+    CBackdropDialog::OnInitDialog();
+
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    SetBackgroundBitmap(kStadiumBitmapId, kStadiumPlacement);
+
+    ApplySkin(m_okButton, kOkButtonSkin);
+    ApplySkin(m_cancelButton, kCancelButtonSkin);
+
+    // The list sorts as the table is sorted, so a name's position is its
+    // table index.
+    for (int i = 0; AssociationTable[i].name != nullptr; ++i) m_championshipList.AddString(AssociationTable[i].name);
+    m_championshipList.SetCurSel(0);
+    const int position = PositionForCode(m_championship);
+    if (position != 0) m_championshipList.SetCurSel(position);
+
+    m_infoLabel.SetTextColor(kInfoTextColor);
+    m_infoLabel.SetBold(true);
+    ::SetWindowTextA(m_infoLabel.m_hWnd, InfoBlockText().c_str());
+
+    m_champLabel.SetTextColor(kChampionshipCaptionColor);
+    m_champLabel.SetBold(true);
+    ::SetWindowTextA(m_champLabel.m_hWnd, kChampionshipCaption);
+
+    return TRUE;
+}
+
+void CSettingsDlg::OnOK() {
+    // No selection, or one the table does not have, keeps the code the
+    // dialog was given.
+    CodeForPosition(m_championshipList.GetCurSel(), m_championship);
+    CBackdropDialog::OnOK();
+}
+
+void CSettingsDlg::OnPaint() {
+    if (!::IsIconic(m_hWnd)) {
+        CBackdropDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(m_hWnd);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    RECT client;
+    ::GetClientRect(m_hWnd, &client);
+    const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(dc, x, y, m_hIcon);
+}
+
+BOOL CSettingsDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    switch (message) {
+    case WM_PAINT:
+        OnPaint();
+        *result = 0;
+        return TRUE;
+    case WM_QUERYDRAGICON:
+        *result = reinterpret_cast<LRESULT>(OnQueryDragIcon());
+        return TRUE;
+    default:
+        return CBackdropDialog::OnWndMsg(message, wParam, lParam, result);
+    }
+}
