@@ -66,6 +66,7 @@ GtkBallButton::GtkBallButton(const BallButtonSkin& skin, Size fallbackSize)
     g_signal_connect(widget_, "button-press-event", G_CALLBACK(OnButtonPress), this);
     g_signal_connect(widget_, "button-release-event", G_CALLBACK(OnButtonRelease), this);
     g_signal_connect(widget_, "motion-notify-event", G_CALLBACK(OnMotion), this);
+    g_signal_connect(widget_, "enter-notify-event", G_CALLBACK(OnEnter), this);
     g_signal_connect(widget_, "leave-notify-event", G_CALLBACK(OnLeave), this);
     g_signal_connect(widget_, "key-press-event", G_CALLBACK(OnKeyPress), this);
     g_signal_connect(widget_, "key-release-event", G_CALLBACK(OnKeyRelease), this);
@@ -225,8 +226,21 @@ gboolean GtkBallButton::OnMotion(GtkWidget*, GdkEventMotion* event, gpointer sel
     return FALSE;
 }
 
-gboolean GtkBallButton::OnLeave(GtkWidget*, GdkEventCrossing*, gpointer self) {
+gboolean GtkBallButton::OnEnter(GtkWidget*, GdkEventCrossing* event, gpointer self) {
+    // A pointer that jumps onto the shape may bring no motion of its own.
     auto* b = static_cast<GtkBallButton*>(self);
+    if (b->leftDown_) {
+        b->SetPushed(b->Inside(event->x, event->y));
+    } else if (!b->mouseOver_ && b->Inside(event->x, event->y)) {
+        b->mouseOver_ = true;
+        gtk_widget_queue_draw(b->widget_);
+    }
+    return FALSE;
+}
+
+gboolean GtkBallButton::OnLeave(GtkWidget*, GdkEventCrossing* event, gpointer self) {
+    auto* b = static_cast<GtkBallButton*>(self);
+    if (b->leftDown_) b->SetPushed(b->Inside(event->x, event->y));
     if (b->mouseOver_) {
         b->mouseOver_ = false;
         gtk_widget_queue_draw(b->widget_);

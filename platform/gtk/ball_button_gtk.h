@@ -36,6 +36,7 @@ private:
     static gboolean OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self);
     static gboolean OnButtonRelease(GtkWidget*, GdkEventButton* event, gpointer self);
     static gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer self);
+    static gboolean OnEnter(GtkWidget*, GdkEventCrossing* event, gpointer self);
     static gboolean OnLeave(GtkWidget*, GdkEventCrossing* event, gpointer self);
     static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
     static gboolean OnKeyRelease(GtkWidget*, GdkEventKey* event, gpointer self);

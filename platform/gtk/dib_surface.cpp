@@ -23,26 +23,6 @@ CairoSurface SurfaceFromDib(const DibImage& image) {
     return surface;
 }
 
-Pixbuf PixbufFromDib(const DibImage& image) {
-    if (!image.HasBits()) return nullptr;
-    const int width = image.GetWidth();
-    const int height = image.GetHeight();
-    Pixbuf pixbuf(gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height));
-    if (!pixbuf) return nullptr;
-    guchar* data = gdk_pixbuf_get_pixels(pixbuf.get());
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf.get());
-    for (int y = 0; y < height; ++y) {
-        guchar* p = data + static_cast<std::ptrdiff_t>(y) * stride;
-        for (int x = 0; x < width; ++x, p += 3) {
-            const ColorRef c = DibPixelAt(image, x, y);
-            p[0] = static_cast<guchar>(GetRValue(c));
-            p[1] = static_cast<guchar>(GetGValue(c));
-            p[2] = static_cast<guchar>(GetBValue(c));
-        }
-    }
-    return pixbuf;
-}
-
 CairoSurface LoadResourceSurface(std::uint16_t id) {
     DibImage image;
     if (!image.LoadFromResource(id)) return nullptr;

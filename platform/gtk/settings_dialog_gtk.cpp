@@ -8,7 +8,7 @@
 #include "config/backdrop_layout.h"
 #include "config/dialog_template.h"
 #include "config/settings_logic.h"
-#include "display/dib_image.h"
+#include "res/embedded_resources.h"
 
 namespace {
 
@@ -110,6 +110,32 @@ GdkWindow* ActiveWindow(GdkDisplay* display, Window self) {
     return foreign;
 }
 
+// Both images of icon 128, for the window manager to pick from.
+void SetWindowIcons(GtkWindow* window) {
+    GList* icons = nullptr;
+    for (int size : {32, 16}) {
+        std::vector<std::uint32_t> argb;
+        if (!GetIconArgb(size, argb)) continue;
+        GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, size, size);
+        if (pixbuf == nullptr) continue;
+        guchar* data = gdk_pixbuf_get_pixels(pixbuf);
+        const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                const std::uint32_t v = argb[static_cast<std::size_t>(y * size + x)];
+                guchar* p = data + y * stride + 4 * x;
+                p[0] = static_cast<guchar>(v >> 16);
+                p[1] = static_cast<guchar>(v >> 8);
+                p[2] = static_cast<guchar>(v);
+                p[3] = static_cast<guchar>(v >> 24);
+            }
+        }
+        icons = g_list_append(icons, pixbuf);
+    }
+    if (icons != nullptr) gtk_window_set_icon_list(window, icons);
+    g_list_free_full(icons, g_object_unref);
+}
+
 }  // namespace
 
 GtkSettingsDialog::GtkSettingsDialog(bool activeParent, const std::string& championship)
@@ -126,11 +152,7 @@ GtkSettingsDialog::GtkSettingsDialog(bool activeParent, const std::string& champ
     gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_CENTER);
     gtk_widget_add_events(window_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
 
-    DibImage icon;
-    if (icon.LoadFromResource(static_cast<std::uint16_t>(kApplicationIconId))) {
-        Pixbuf pixbuf = PixbufFromDib(icon);
-        if (pixbuf) gtk_window_set_icon(GTK_WINDOW(window_), pixbuf.get());
-    }
+    SetWindowIcons(GTK_WINDOW(window_));
 
     const Size client = DialogSizeInPixels(kDialogBaseUnitX, kDialogBaseUnitY);
     fixed_ = gtk_fixed_new();
@@ -163,6 +185,13 @@ GtkSettingsDialog::GtkSettingsDialog(bool activeParent, const std::string& champ
         gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(list_), Latin1ToUtf8(e->name).c_str());
     }
     gtk_combo_box_set_active(GTK_COMBO_BOX(list_), PositionForCode(championship_));
+    // The closed list keeps the template's width, as the Windows control
+    // does: long names are cut short there, not the list widened.
+    GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(list_));
+    for (GList* c = cells; c != nullptr; c = c->next) {
+        if (GTK_IS_CELL_RENDERER_TEXT(c->data)) g_object_set(c->data, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
+    }
+    g_list_free(cells);
     gtk_widget_set_size_request(list_, listRect.Width(), -1);
     gtk_fixed_put(GTK_FIXED(fixed_), list_, listRect.left, listRect.top);
     g_signal_connect(list_, "key-press-event", G_CALLBACK(OnListKeyPress), this);
@@ -173,6 +202,8 @@ GtkSettingsDialog::GtkSettingsDialog(bool activeParent, const std::string& champ
     gtk_fixed_put(GTK_FIXED(fixed_), caption_, captionRect.left, captionRect.top);
     gtk_label_set_mnemonic_widget(GTK_LABEL(caption_), list_);
 
+    g_signal_connect(window_, "button-press-event", G_CALLBACK(OnButton), this);
+    g_signal_connect(window_, "button-release-event", G_CALLBACK(OnButton), this);
     g_signal_connect(window_, "motion-notify-event", G_CALLBACK(OnMotion), this);
     g_signal_connect(window_, "key-press-event", G_CALLBACK(OnKeyPress), this);
     g_signal_connect(window_, "delete-event", G_CALLBACK(OnDelete), this);
@@ -258,13 +289,27 @@ gboolean GtkSettingsDialog::OnDrawBackground(GtkWidget* widget, cairo_t* cr, gpo
     return FALSE;
 }
 
-gboolean GtkSettingsDialog::OnMotion(GtkWidget* widget, GdkEventMotion* event, gpointer) {
+gboolean GtkSettingsDialog::OnButton(GtkWidget* widget, GdkEventButton* event, gpointer self) {
+    auto* d = static_cast<GtkSettingsDialog*>(self);
+    if (event->window != gtk_widget_get_window(widget) || event->button != GDK_BUTTON_PRIMARY) return FALSE;
+    d->pressed_ = event->type == GDK_BUTTON_PRESS;
+    d->pressRoot_ = Point{static_cast<std::int32_t>(event->x_root), static_cast<std::int32_t>(event->y_root)};
+    return FALSE;
+}
+
+gboolean GtkSettingsDialog::OnMotion(GtkWidget* widget, GdkEventMotion* event, gpointer self) {
+    auto* d = static_cast<GtkSettingsDialog*>(self);
     // Only moves over the dialog's own window arrive here: the picture, the
     // labels on it and the corners of the balls outside their shape.
     if (event->window != gtk_widget_get_window(widget)) return FALSE;
     if (!StartsBackdropDrag(KeyFlags(event->state))) return FALSE;
-    gtk_window_begin_move_drag(GTK_WINDOW(widget), GDK_BUTTON_PRIMARY, static_cast<gint>(event->x_root),
-                               static_cast<gint>(event->y_root), event->time);
+    // The move counts from where the button went down, so that the point
+    // grabbed stays under the pointer.
+    const Point from = d->pressed_ ? d->pressRoot_
+                                   : Point{static_cast<std::int32_t>(event->x_root),
+                                           static_cast<std::int32_t>(event->y_root)};
+    d->pressed_ = false;
+    gtk_window_begin_move_drag(GTK_WINDOW(widget), GDK_BUTTON_PRIMARY, from.x, from.y, event->time);
     return TRUE;
 }
 

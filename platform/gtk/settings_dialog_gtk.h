@@ -47,6 +47,7 @@ public:
 
 private:
     static gboolean OnDrawBackground(GtkWidget* widget, cairo_t* cr, gpointer self);
+    static gboolean OnButton(GtkWidget* widget, GdkEventButton* event, gpointer self);
     static gboolean OnMotion(GtkWidget* widget, GdkEventMotion* event, gpointer self);
     static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
     static gboolean OnListKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
@@ -69,4 +70,6 @@ private:
     GdkWindow* transientParent_ = nullptr;
     GMainLoop* loop_ = nullptr;
     bool confirmed_ = false;
+    bool pressed_ = false;  // the left button is down on the dialog's own window
+    Point pressRoot_;
 };
