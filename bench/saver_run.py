@@ -1,0 +1,212 @@
+#!/usr/bin/env python3
+"""The running saver, side by side with a peer hack: `make bench`'s figures of
+vemo under Xvfb.
+
+Starts `scorvane serve` on loopback, a settings file whose Server points at
+it, and two Xvfb servers of the same size, one for vemo and one for the peer
+(each X server's CPU time is then the cost its one client causes). Then:
+
+  start-up   vemo /s with --trace under scorvane_first_frame, several times:
+             milliseconds from exec to the end of frame 1 (the stage starts
+             empty, so that frame draws nothing) and of frame 2 (the first
+             one with boxes on it); the download is part of it.
+  idle cost  vemo /s and the peer (-root) at the same time, each on its own
+             server, for SECONDS after a short settling time: CPU time
+             (user + system, /proc/PID/stat) per second of wall time of both
+             clients and both servers, and both clients' peak resident
+             memory (VmHWM) with its parts.
+
+Writes one JSON object (to --out, or standard output).
+"""
+
+import argparse
+import json
+import os
+import re
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def fail(message):
+    print(f"saver_run: {message}", file=sys.stderr)
+    sys.exit(1)
+
+
+def cpu_seconds(pid):
+    """User plus system CPU time of a running process, in seconds."""
+    with open(f"/proc/{pid}/stat") as f:
+        stat = f.read()
+    # The command name may hold blanks and parentheses: fields count from the last ")".
+    fields = stat[stat.rindex(")") + 2:].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS
+
+
+def memory_kib(pid):
+    """VmHWM, VmRSS and the resident parts, in KiB."""
+    out = {}
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            key, _, value = line.partition(":")
+            if key in ("VmHWM", "VmRSS", "RssAnon", "RssFile", "RssShmem"):
+                out[key] = int(value.split()[0])
+    return out
+
+
+def start_xvfb(size, work, name):
+    """An Xvfb of its own; returns (process, display)."""
+    read_end, write_end = os.pipe()
+    log = open(os.path.join(work, f"{name}.log"), "w")
+    proc = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{size}x24", "-nolisten", "tcp", "-noreset"],
+        stdout=log, stderr=subprocess.STDOUT, pass_fds=(write_end,))
+    os.close(write_end)
+    number = b""
+    deadline = time.monotonic() + 20
+    while not number.endswith(b"\n") and time.monotonic() < deadline:
+        chunk = os.read(read_end, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(read_end)
+    if not number.strip():
+        proc.kill()
+        fail(f"Xvfb did not start (see {log.name})")
+    return proc, ":" + number.decode().strip()
+
+
+def start_server(scorvane, work):
+    log_path = os.path.join(work, "serve.log")
+    log = open(log_path, "w")
+    proc = subprocess.Popen([scorvane, "serve", "--bind", "127.0.0.1", "--port", "0"],
+                            stdout=subprocess.DEVNULL, stderr=log)
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        with open(log_path) as f:
+            m = re.search(r"^scorvane serve: listening on ([0-9.]+:[0-9]+)$", f.read(), re.M)
+        if m:
+            return proc, m.group(1)
+        if proc.poll() is not None:
+            break
+        time.sleep(0.05)
+    proc.kill()
+    fail(f"scorvane serve did not start (see {log_path})")
+
+
+def stop(proc, timeout=5):
+    if proc.poll() is None:
+        proc.send_signal(signal.SIGTERM)
+        try:
+            proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--vemo", required=True)
+    parser.add_argument("--scorvane", required=True)
+    parser.add_argument("--first-frame", required=True, help="the scorvane_first_frame program")
+    parser.add_argument("--peer", required=True, help="an XScreenSaver hack, run with -root")
+    parser.add_argument("--size", default="1920x1080")
+    parser.add_argument("--seconds", type=float, default=60.0)
+    parser.add_argument("--settle", type=float, default=3.0,
+                        help="seconds after exec before the idle cost is measured (default 3)")
+    parser.add_argument("--startups", type=int, default=7, help="start-up runs (default 7)")
+    parser.add_argument("--out")
+    args = parser.parse_args()
+
+    for program in (args.vemo, args.scorvane, args.first_frame, args.peer):
+        if not os.access(program, os.X_OK):
+            fail(f"{program} is not an executable program")
+
+    procs = []
+    result = {"size": args.size, "peer": os.path.basename(args.peer), "seconds": args.seconds}
+    with tempfile.TemporaryDirectory(prefix="scorvane-bench.") as work:
+        try:
+            server, address = start_server(args.scorvane, work)
+            procs.append(server)
+            config = os.path.join(work, "config")
+            os.makedirs(os.path.join(config, "vemo"))
+            with open(os.path.join(config, "vemo", "vemo.ini"), "w") as f:
+                f.write(f"[Settings]\nServer={address}\nChampionship=ger\n")
+            saver_x, saver_display = start_xvfb(args.size, work, "xvfb-saver")
+            procs.append(saver_x)
+            peer_x, peer_display = start_xvfb(args.size, work, "xvfb-peer")
+            procs.append(peer_x)
+            saver_env = dict(os.environ, DISPLAY=saver_display, XDG_CONFIG_HOME=config)
+            saver_env.pop("XSCREENSAVER_WINDOW", None)
+            peer_env = dict(os.environ, DISPLAY=peer_display)
+
+            # Start-up, the download included.
+            trace = os.path.join(work, "trace.txt")
+            frame1, frame2 = [], []
+            for _ in range(args.startups):
+                out = subprocess.run(
+                    [args.first_frame, "--trace", trace, "--frames", "2", "--timeout", "20", "--",
+                     args.vemo, "/s", "--trace", trace],
+                    env=saver_env, capture_output=True, text=True, timeout=60)
+                if out.returncode != 0:
+                    fail(f"start-up run failed: {out.stderr.strip()}")
+                values = dict(line.split("=", 1) for line in out.stdout.splitlines() if "=" in line)
+                frame1.append(float(values["frame1_ms"]))
+                frame2.append(float(values["frame2_ms"]))
+                result["presentation"] = values.get("first_line", "")
+                time.sleep(0.3)
+            result["startup_frame1_ms"] = frame1
+            result["startup_frame2_ms"] = frame2
+            result["startup_frame1_median_ms"] = statistics.median(frame1)
+            result["startup_frame2_median_ms"] = statistics.median(frame2)
+
+            # Idle cost: both clients at once, so that both see the same machine.
+            begin_saver_x, begin_peer_x = cpu_seconds(saver_x.pid), cpu_seconds(peer_x.pid)
+            saver = subprocess.Popen([args.vemo, "/s"], env=saver_env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+            procs.append(saver)
+            peer = subprocess.Popen([args.peer, "-root"], env=peer_env,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+            procs.append(peer)
+            time.sleep(args.settle)
+            for name, proc in (("vemo", saver), ("peer", peer)):
+                if proc.poll() is not None:
+                    fail(f"{name} ended early: {proc.stderr.read().decode(errors='replace').strip()}")
+            t1 = time.monotonic()
+            c1 = {k: cpu_seconds(p.pid) for k, p in
+                  (("saver", saver), ("peer", peer), ("saver_x", saver_x), ("peer_x", peer_x))}
+            time.sleep(args.seconds)
+            t2 = time.monotonic()
+            c2 = {k: cpu_seconds(p.pid) for k, p in
+                  (("saver", saver), ("peer", peer), ("saver_x", saver_x), ("peer_x", peer_x))}
+            for name, proc in (("vemo", saver), ("peer", peer)):
+                if proc.poll() is not None:
+                    fail(f"{name} ended during the measurement")
+            result["saver_memory_kib"] = memory_kib(saver.pid)
+            result["peer_memory_kib"] = memory_kib(peer.pid)
+            wall = t2 - t1
+            result["wall_s"] = wall
+            for key in c1:
+                result[f"{key}_cpu_percent"] = 100.0 * (c2[key] - c1[key]) / wall
+            # What start-up cost the saver, for the record (it is not idle cost).
+            result["saver_startup_cpu_s"] = c1["saver"]
+            result["saver_x_startup_cpu_s"] = c1["saver_x"] - begin_saver_x
+            result["peer_x_startup_cpu_s"] = c1["peer_x"] - begin_peer_x
+        finally:
+            for proc in reversed(procs):
+                stop(proc)
+
+    text = json.dumps(result, indent=2)
+    if args.out:
+        with open(args.out, "w") as f:
+            f.write(text + "\n")
+    else:
+        print(text)
+
+
+if __name__ == "__main__":
+    main()
