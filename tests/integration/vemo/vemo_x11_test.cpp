@@ -630,6 +630,42 @@ TEST_F(VemoX11, ConfigureSwitchRunsTheSettingsDialogAfterTheDownload) {
     EXPECT_EQ(output, "vemo: cannot open display '' for the settings dialog\n");
 }
 
+TEST_F(VemoX11, FramesKeepTheirPeriodAndAStallBringsNoBurst) {
+    const std::string trace = dir_.File("trace");
+    ASSERT_TRUE(StartVemo({"/s", "--trace", trace}, Env(OfflineProfile())));
+    ASSERT_NE(WaitForSaverWindow(), None) << VemoErr();
+    auto lastFrame = [&] {
+        const std::vector<TraceFrame> frames = ReadTraceFrames(trace);
+        return frames.empty() ? 0 : frames.back().number;
+    };
+    ASSERT_TRUE(WaitFor([&] { return lastFrame() > 0; }, 5s));
+    const int f0 = lastFrame();
+    const auto t0 = Clock::now();
+    SleepMs(1000);
+    const int f1 = lastFrame();
+    const auto t1 = Clock::now();
+    // One frame per 20 ms at most, whatever the load.
+    const int allowed = static_cast<int>((t1 - t0) / 20ms) + 2;
+    EXPECT_LE(f1 - f0, allowed);
+    EXPECT_GE(f1 - f0, 10) << "the board hardly moved";
+
+    // A stall of one second: afterwards the frames go on at their pace,
+    // with no fifty frames played at once to catch up.
+    vemo_.Signal(SIGSTOP);
+    SleepMs(1000);
+    const int stalled = lastFrame();
+    vemo_.Signal(SIGCONT);
+    const auto resumed = Clock::now();
+    SleepMs(200);
+    const int f2 = lastFrame();
+    const int afterStall = static_cast<int>((Clock::now() - resumed) / 20ms) + 3;
+    EXPECT_LE(f2 - stalled, afterStall) << "a burst of frames after the stall";
+    EXPECT_GE(f2 - stalled, 2) << "no frames after the stall";
+    vemo_.Signal(SIGTERM);
+    EXPECT_TRUE(vemo_.WaitExit(2s));
+    EXPECT_EQ(vemo_.status(), 0);
+}
+
 // A 16-bit screen: the canvas's pixels are converted to the visual's 5-6-5.
 class VemoX11Depth16 : public VemoX11 {
 protected:
