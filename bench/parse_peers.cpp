@@ -3,6 +3,7 @@
 #include <gumbo.h>
 #include <libxml/HTMLparser.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "acquire/markup_parser.h"
@@ -135,6 +136,21 @@ public:
     }
 };
 
+class EventCounter : public MarkupHandler {
+public:
+    std::size_t events = 0;
+    void OnStartTag(MarkupTag&, void*, bool& stop) override { Count(stop); }
+    void OnEndTag(MarkupTag&, void*, bool& stop) override { Count(stop); }
+    void OnText(std::string&, void*, bool& stop) override { Count(stop); }
+    void OnComment(std::string&, void*, bool& stop) override { Count(stop); }
+
+private:
+    void Count(bool& stop) {
+        ++events;
+        stop = false;
+    }
+};
+
 class LongestTextFinder : public MarkupHandler {
 public:
     std::size_t longest = 0;
@@ -217,6 +233,24 @@ std::size_t ReadAttributes(const std::string& page) {
     parser.handler = &reader;
     parser.Parse(page.c_str());
     return reader.total;
+}
+
+std::size_t TokenizeOnly(const std::string& page) {
+    EventCounter counter;
+    MarkupParser parser;
+    parser.handler = &counter;
+    parser.Parse(page.c_str());
+    return counter.events;
+}
+
+std::size_t LongestQuotedValue(const std::string& page) {
+    std::size_t longest = 0;
+    for (std::size_t at = page.find("=\""); at != std::string::npos; at = page.find("=\"", at + 2)) {
+        const std::size_t close = page.find('"', at + 2);
+        const std::size_t n = (close == std::string::npos ? page.size() : close) - (at + 2);
+        longest = std::max(longest, n);
+    }
+    return longest;
 }
 
 std::size_t CountMarkupStarts(const std::string& page) {

@@ -23,11 +23,19 @@ void SaverRows(const std::string& page);
 // returns the total length of the values.
 std::size_t ReadAttributes(const std::string& page);
 
+// The tokenizer alone, under a handler that is called for everything and
+// keeps nothing; returns the number of events.
+std::size_t TokenizeOnly(const std::string& page);
+
 // The plain scan: how many "<" the page holds.
 std::size_t CountMarkupStarts(const std::string& page);
 
 // The longest text, comment or tag name the tokenizer hands over for `page`.
 std::size_t LongestText(const std::string& page);
+
+// The longest attribute value in double quotes: the bytes between a '="'
+// and the next '"'.
+std::size_t LongestQuotedValue(const std::string& page);
 
 // theStandings written the peers' way: header row without its empty trend
 // cell, body rows without the cell the extractor leaves free, UTF-8.
