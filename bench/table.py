@@ -88,7 +88,8 @@ def build_rows(b, s):
         rows.append((measure, ours, peer, ratio, goal, met))
 
     # Parsing: the same job on the same bytes.
-    for page, label in (("typical", "typical page (\"ger\", 13 kB)"), ("large", "large page (10 MiB)")):
+    for page, label in (("typical", "typical page (\"ger\", {})"), ("large", "large page ({})")):
+        label = label.format(size(b.counter(f"parse/{page}/saver", "input_bytes")))
         ours = b.rate(f"parse/{page}/saver")
         for peer, name, goal in (("libxml2_sax", "libxml2 SAX", 12), ("gumbo", "gumbo", 30)):
             theirs = b.rate(f"parse/{page}/{peer}")
