@@ -1,0 +1,7 @@
+// The tokenizer with a handler that records every event.
+#include "fuzz/acquire_invariants.h"
+#include "fuzz/fuzz_target.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return fuzzcheck::Enforce(fuzzcheck::CheckMarkupEvents(data, size));
+}
