@@ -171,7 +171,7 @@ def build_rows(b, s):
     row("CPU of the X server (Xvfb) it causes", f"{xs:.2f}% core", f"{xp:.2f}% core",
         times(xs / xp) if xp > 0 else "-", "<= peer's", verdict(xs <= xp))
     hwm, peer_hwm = s["saver_memory_kib"]["VmHWM"], s["peer_memory_kib"]["VmHWM"]
-    row("peak resident memory (VmHWM)", f"{hwm / 1024:.1f} MiB", f"{peer_hwm / 1024:.1f} MiB", times(hwm / peer_hwm),
+    row("peak resident memory (VmHWM)", size(hwm * 1024), size(peer_hwm * 1024), times(hwm / peer_hwm),
         "< 20 MB", verdict(hwm * 1024 < 20e6))
     f1, f2 = s["startup_frame1_median_ms"], s["startup_frame2_median_ms"]
     runs = len(s["startup_frame1_ms"])
