@@ -5,14 +5,14 @@
 #
 #   saver_e2e.sh CASE
 #
-# Environment: VEMO_SCR, SAVER_PROBE (the Windows test programs), SCORVANE
+# Environment: WINEPREFIX (a prefix for these runs only), VEMO_SCR, SAVER_PROBE (the Windows test programs), SCORVANE
 # (the Linux tool), WINE_RUN (scripts/wine-run), SCREEN_CHECK
 # (screen_check.py); optional SAVE_SHOT: where to keep the screenshot that
 # passed the table check.
 set -euo pipefail
 
 case_name=${1:?usage: saver_e2e.sh CASE}
-: "${VEMO_SCR:?}" "${SAVER_PROBE:?}" "${SCORVANE:?}" "${WINE_RUN:?}" "${SCREEN_CHECK:?}"
+: "${WINEPREFIX:?}" "${VEMO_SCR:?}" "${SAVER_PROBE:?}" "${SCORVANE:?}" "${WINE_RUN:?}" "${SCREEN_CHECK:?}"
 
 # Loopback requests must not be sent to a proxy from the environment.
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
@@ -23,17 +23,27 @@ cleanup() {
   local p
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  end_wine_session
   rm -rf "$work"
 }
+# The prefix is this test's own (see CMakeLists.txt): its Wine session is
+# ended before and after, so that it never outlives the X display it
+# started on.
+end_wine_session() { wineserver -k 2>/dev/null || true; }
+end_wine_session
 trap cleanup EXIT
+
+wine_() { "$WINE_RUN" "$@"; }
+
+# There is no window manager on the test screen: without this, Wine waits
+# two seconds for one to acknowledge every full-screen window it hides.
+wine_ reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 
 fail() {
   echo "FAIL ($case_name): $*" >&2
   if [ -f "$work/serve.log" ]; then sed 's/^/  serve: /' "$work/serve.log" >&2; fi
   exit 1
 }
-
-wine_() { "$WINE_RUN" "$@"; }
 
 # Running and not yet reaped (an ended child stays a zombie until waited for).
 alive() {
@@ -131,20 +141,33 @@ case $case_name in
   mouse)
     # The reference point is where the cursor was at the first mouse message:
     # 3 right and 2 down (distance 5) keeps the saver, one more pixel ends it.
+    # A new Wine session puts the cursor in the middle of the screen without
+    # always noticing where the X pointer really is: both start there. And
+    # whether a mouse message comes when the window appears is the system's
+    # business: the probe's message makes sure the first one has come, with
+    # the cursor where the moves below start.
     start_server
     set_value Server "127.0.0.1:$port"
-    xdotool mousemove 500 400
+    xdotool mousemove 512 384
     start_saver /s
     wait_for_board
+    wine_ "$SAVER_PROBE" poke >/dev/null || fail "no saver window to send a mouse message to"
+    sleep 0.5
+    alive "$saver" || fail "the first mouse message ended the saver"
     xdotool mousemove_relative -- 3 2
     sleep 2
     alive "$saver" || fail "a mouse move of 5 pixels ended the saver"
     xdotool mousemove_relative -- 1 0
     wait_exit "$saver" 2 || fail "a mouse move of 6 pixels did not end the saver"
-    # A fresh run: 4 right and 2 down at once.
-    xdotool mousemove 500 400
+    # A fresh run in a fresh session: 4 right and 2 down at once.
+    wait "$saver" 2>/dev/null || true
+    end_wine_session
+    xdotool mousemove 512 384
     start_saver /s
     wait_for_board
+    wine_ "$SAVER_PROBE" poke >/dev/null || fail "no saver window to send a mouse message to"
+    sleep 0.5
+    alive "$saver" || fail "the first mouse message ended the saver"
     xdotool mousemove_relative -- 4 2
     wait_exit "$saver" 2 || fail "a fresh mouse move of 6 pixels did not end the saver"
     ;;

@@ -8,6 +8,11 @@
 //   saver_probe watch SECONDS SCR ARGS...
 //     Starts "SCR ARGS..." and reports every top-level window of the saver's
 //     process until it ends, for at most SECONDS.
+//   saver_probe poke
+//     Posts one WM_MOUSEMOVE to every visible saver window (a window of the
+//     framework's classes), so that its mouse test takes the cursor where
+//     it is now as the reference point, whether or not the system has sent
+//     a mouse message yet.
 //
 // Lines on stdout:  "host HANDLE", "child W H STYLE EXSTYLE",
 // "alive after input", "window W H STYLE EXSTYLE", "exit CODE MS" (MS: time
@@ -20,6 +25,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -155,18 +161,38 @@ int Watch(int seconds, const std::string& commandLine) {
     }
 }
 
+BOOL CALLBACK PokeWindow(HWND window, LPARAM param) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (IsWindowVisible(window) && std::strncmp(name, "Scorvane:", 9) == 0) {
+        PostMessageA(window, WM_MOUSEMOVE, 0, 0);
+        ++*reinterpret_cast<int*>(param);
+    }
+    return TRUE;
+}
+
+int Poke() {
+    int count = 0;
+    EnumWindows(PokeWindow, reinterpret_cast<LPARAM>(&count));
+    POINT p = {0, 0};
+    GetCursorPos(&p);
+    std::printf("poked %d at %ld,%ld\n", count, p.x, p.y);
+    return count > 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Plain LF line ends for the shell script that reads this.
     _setmode(_fileno(stdout), _O_BINARY);
     const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "poke" && argc == 2) return Poke();
     if (mode == "preview" && argc == 4) return Preview(argv[2], std::atoi(argv[3]));
     if (mode == "watch" && argc >= 4) {
         std::string line = Quote(argv[3]);
         for (int i = 4; i < argc; ++i) line += std::string(" ") + argv[i];
         return Watch(std::atoi(argv[2]), line);
     }
-    std::fprintf(stderr, "usage: saver_probe preview SCR SECONDS | watch SECONDS SCR ARGS...\n");
+    std::fprintf(stderr, "usage: saver_probe preview SCR SECONDS | watch SECONDS SCR ARGS... | poke\n");
     return 2;
 }
