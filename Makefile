@@ -26,9 +26,13 @@ sanitize: deps
 	cmake --preset linux-sanitize >/dev/null
 	cmake --build --preset linux-sanitize -j $(JOBS)
 
-# Native unit and integration tiers, then the Windows tier under Wine.
-test: linux win32
+# Native unit and integration tiers, the same two again under ASan and UBSan
+# (fuzz/lsan.supp names the system libraries whose leaks are not ours), then
+# the Windows tier under Wine.
+test: linux win32 sanitize
 	ctest --preset linux -j $(JOBS)
+	LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --preset linux-sanitize -L 'unit|integration' -j $(JOBS)
 	ctest --preset win32 -j $(JOBS)
 
 unit: linux
@@ -40,6 +44,8 @@ demo: linux
 bench: linux
 	scripts/bench
 
+# Every fuzz target for FUZZ_SECONDS (default 60) each; fails on any finding
+# and keeps it under tests/fixtures/fuzz for the unit tests to replay.
 fuzz: deps
 	scripts/fuzz
 
