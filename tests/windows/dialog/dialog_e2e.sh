@@ -202,8 +202,8 @@ case $case_name in
     done
     check_screen || fail "the screen does not show the dialog's pictures"
     if [ -n "${SAVE_SHOT:-}" ]; then
-      # The active caption, the way the user sees the dialog.
-      focus_dialog
+      # With an active caption, the way the user sees the dialog.
+      wine_ "$DIALOG_PROBE" activate >/dev/null || fail "the dialog cannot be brought to the foreground"
       sleep 0.5
       probe_state
       read -r wl wt wr wb <<<"$(field window)"

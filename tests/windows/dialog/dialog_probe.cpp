@@ -6,6 +6,8 @@
 //   dialog_probe gone SECONDS    waits until no dialog is left
 //   dialog_probe hit X Y         what a click at screen point (X, Y) reaches
 //   dialog_probe tooltip         the text of every tooltip shown ("tooltip TEXT")
+//   dialog_probe activate        brings the dialog to the foreground, as a
+//                                window manager would on a click
 //
 // State lines:
 //   dialog HANDLE
@@ -208,6 +210,22 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (command == "activate" && argc == 2) {
+        HWND dialog = FindDialog();
+        if (!dialog) {
+            std::printf("none\n");
+            return 1;
+        }
+        // Without a window manager Wine makes a new window the foreground
+        // one without repainting its caption as active: hand the
+        // foreground to a window of the probe and back.
+        HWND other = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 1, 1, nullptr,
+                                     nullptr, GetModuleHandleA(nullptr), nullptr);
+        SetForegroundWindow(other);
+        const BOOL ok = SetForegroundWindow(dialog);
+        DestroyWindow(other);
+        return ok ? 0 : 1;
+    }
     if (command == "tooltip" && argc == 2) {
         for (HWND tip = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); tip;
              tip = FindWindowExA(nullptr, tip, "tooltips_class32", nullptr)) {
@@ -222,6 +240,6 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    std::fprintf(stderr, "usage: dialog_probe wait SECONDS | state | gone SECONDS | hit X Y | tooltip\n");
+    std::fprintf(stderr, "usage: dialog_probe wait SECONDS | state | gone SECONDS | hit X Y | tooltip | activate\n");
     return 2;
 }
