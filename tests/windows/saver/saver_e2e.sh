@@ -122,6 +122,10 @@ wait_for_board() { until_screen nonblack 20 >/dev/null || fail "no window appear
 
 winpath() { wine_ winepath -w "$1" 2>/dev/null; }
 
+# Other runs in this prefix (the settings dialog's among them) may have
+# stored a choice: every case starts from the default, "ger".
+clear_value Championship
+
 case $case_name in
   fullscreen)
     # No "Championship" value: the Germany page, the table on screen, and a
