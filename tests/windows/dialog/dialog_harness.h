@@ -45,6 +45,8 @@ public:
     // WM_NCLBUTTONDOWN hit-test codes, kept from the system while recording.
     bool interceptCaptionGrab = false;
     std::vector<WPARAM> captionGrabs;
+    // How many WM_ICONERASEBKGND the dialog sent itself.
+    int iconErases = 0;
 
     BOOL OnInitDialog() override {
         const BOOL result = Dialog::OnInitDialog();
@@ -60,6 +62,7 @@ public:
             return TRUE;
         }
         if (message == WM_COMMAND) commands.emplace_back(LOWORD(wParam), HIWORD(wParam));
+        if (message == WM_ICONERASEBKGND) ++iconErases;
         if (message == WM_NCLBUTTONDOWN && interceptCaptionGrab) {
             captionGrabs.push_back(wParam);
             *result = 0;

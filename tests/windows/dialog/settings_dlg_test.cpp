@@ -141,6 +141,23 @@ TEST(SettingsDialog, IconsAreTheApplicationIcon) {
     });
 }
 
+TEST(SettingsDialog, MinimisedPaintingErasesForTheIconOnly) {
+    RunOn("ger", [](SettingsHarness& d) {
+        UpdateWindow(d.m_hWnd);
+        EXPECT_EQ(d.iconErases, 0);
+        d.SendMessage(WM_PAINT);
+        EXPECT_EQ(d.iconErases, 0);
+        ShowWindow(d.m_hWnd, SW_MINIMIZE);
+        BODY_ASSERT(IsIconic(d.m_hWnd));
+        d.SendMessage(WM_PAINT);
+        EXPECT_EQ(d.iconErases, 1);
+        ShowWindow(d.m_hWnd, SW_RESTORE);
+        d.SendMessage(WM_PAINT);
+        EXPECT_EQ(d.iconErases, 1);
+        return false;
+    });
+}
+
 TEST(SettingsDialog, BackgroundIsTheStadiumCentred) {
     RunOn("ger", [](SettingsHarness& d) {
         EXPECT_EQ(d.BackgroundMode(), 2);
