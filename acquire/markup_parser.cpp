@@ -7,11 +7,30 @@
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsNameChar(char c) {
-    return IsLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == ':' || c == '_' || c == '.';
-}
+// Every byte of a name or an unquoted value is classified, so each test is
+// one load from a table. Bytes from 0x80 up belong to no class.
+enum : std::uint8_t { kSpace = 1, kLetter = 2, kName = 4, kValueEnd = 8 };
+
+struct CharClasses {
+    std::uint8_t of[256] = {};
+    constexpr CharClasses() {
+        for (int c = 0; c < 256; ++c) {
+            std::uint8_t k = 0;
+            if (c == ' ' || (c >= '\t' && c <= '\r')) k |= kSpace | kValueEnd;
+            if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) k |= kLetter | kName;
+            if ((c >= '0' && c <= '9') || c == '-' || c == ':' || c == '_' || c == '.') k |= kName;
+            if (c == '/' || c == '>') k |= kValueEnd;
+            of[c] = k;
+        }
+    }
+};
+
+constexpr CharClasses kClasses;
+
+bool Is(char c, std::uint8_t k) { return (kClasses.of[static_cast<unsigned char>(c)] & k) != 0; }
+bool IsSpace(char c) { return Is(c, kSpace); }
+bool IsLetter(char c) { return Is(c, kLetter); }
+bool IsNameChar(char c) { return Is(c, kName); }
 
 const char* SkipSpace(const char* p, const char* end) {
     while (p < end && IsSpace(*p)) ++p;
@@ -89,7 +108,7 @@ std::size_t ScanAttribute(const char* p, MarkupScan& scan, AttributeSpan& out) {
         return static_cast<std::size_t>((close == end ? end : close + 1) - p);
     }
     const char* const value = q++;
-    while (q < end && !IsSpace(*q) && *q != '/' && *q != '>') ++q;
+    while (q < end && !Is(*q, kValueEnd)) ++q;
     out.value = value;
     out.valueLength = static_cast<std::size_t>(q - value);
     return static_cast<std::size_t>(q - p);
