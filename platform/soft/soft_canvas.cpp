@@ -189,36 +189,37 @@ void SoftCanvas::MarkChanged(const Rect& rect) {
     Rect r = Intersect(rect, Bounds());
     if (r.IsEmpty()) return;
     // Fold in every rectangle the new one overlaps or nearly adjoins; a
-    // merged rectangle may in turn reach others, hence the rescan.
-    for (bool merged = true; merged;) {
-        merged = false;
-        for (std::size_t i = 0; i < changed_.size(); ++i) {
-            const Rect& c = changed_[i];
-            if (MergeWaste(c, r) * 4 <= Area(c) + Area(r)) {
-                r = Union(c, r);
-                changed_.erase(changed_.begin() + static_cast<std::ptrdiff_t>(i));
-                merged = true;
-                break;
-            }
-        }
-    }
-    changed_.push_back(r);
-    while (changed_.size() > kMaxChangedRects) {
-        std::size_t bi = 0, bj = 1;
-        std::int64_t best = std::numeric_limits<std::int64_t>::max();
-        for (std::size_t i = 0; i < changed_.size(); ++i) {
-            for (std::size_t j = i + 1; j < changed_.size(); ++j) {
-                std::int64_t w = MergeWaste(changed_[i], changed_[j]);
-                if (w < best) {
-                    best = w;
-                    bi = i;
-                    bj = j;
+    // merged rectangle may in turn reach others, hence the rescan. With the
+    // list full the newcomer goes into the partner that wastes least: one
+    // pass per draw, where a search over all pairs would run on every draw
+    // of a busy frame.
+    for (;;) {
+        for (bool merged = true; merged;) {
+            merged = false;
+            for (std::size_t i = 0; i < changed_.size(); ++i) {
+                const Rect& c = changed_[i];
+                if (MergeWaste(c, r) * 4 <= Area(c) + Area(r)) {
+                    r = Union(c, r);
+                    changed_.erase(changed_.begin() + static_cast<std::ptrdiff_t>(i));
+                    merged = true;
+                    break;
                 }
             }
         }
-        changed_[bi] = Union(changed_[bi], changed_[bj]);
-        changed_.erase(changed_.begin() + static_cast<std::ptrdiff_t>(bj));
+        if (changed_.size() < kMaxChangedRects) break;
+        std::size_t partner = 0;
+        std::int64_t best = std::numeric_limits<std::int64_t>::max();
+        for (std::size_t i = 0; i < changed_.size(); ++i) {
+            const std::int64_t w = MergeWaste(changed_[i], r);
+            if (w < best) {
+                best = w;
+                partner = i;
+            }
+        }
+        r = Union(changed_[partner], r);
+        changed_.erase(changed_.begin() + static_cast<std::ptrdiff_t>(partner));
     }
+    changed_.push_back(r);
 }
 
 Font* SoftCanvas::SelectFont(Font* font) {
@@ -237,11 +238,28 @@ Size SoftCanvas::GetTextExtent(const std::string& text) {
 void SoftCanvas::FillClipped(const Rect& rect, const Rect& clip, std::uint32_t pixel, Rect& touched) {
     Rect r = Intersect(rect, clip);
     if (r.IsEmpty()) return;
+    // Only what differs counts as changed: a box filled again in its own
+    // colour each frame reports nothing to present.
+    int x0 = r.right, x1 = r.left, y0 = r.bottom, y1 = r.top;
     for (int y = r.top; y < r.bottom; ++y) {
         std::uint32_t* row = &pixels_[static_cast<std::size_t>(y) * Stride()];
-        std::fill(row + r.left, row + r.right, pixel);
+        std::uint32_t* const rowEnd = row + r.right;
+        std::uint32_t* first = row + r.left;
+        // A loop without an early exit, so that it is vectorised: most rows
+        // of a box standing still differ nowhere.
+        std::uint32_t differ = 0;
+        for (const std::uint32_t* q = first; q < rowEnd; ++q) differ |= *q ^ pixel;
+        if (differ == 0) continue;
+        while (*first == pixel) ++first;
+        std::uint32_t* last = rowEnd;
+        while (last[-1] == pixel) --last;
+        std::fill(first, last, pixel);
+        x0 = std::min(x0, static_cast<int>(first - row));
+        x1 = std::max(x1, static_cast<int>(last - row));
+        y0 = std::min(y0, y);
+        y1 = y + 1;
     }
-    Include(touched, r.left, r.top, r.right, r.bottom);
+    Include(touched, x0, y0, x1, y1);
 }
 
 void SoftCanvas::FillRect(const Rect& rect, ColorRef color) {
@@ -355,15 +373,29 @@ void SoftCanvas::DrawLine(const Line& line, std::int64_t x, std::int64_t y, cons
         const std::int64_t c0 = std::max<std::int64_t>(0, clip.left - gx), c1 = std::min<std::int64_t>(g.width, clip.right - gx);
         const std::int64_t r0 = std::max<std::int64_t>(0, clip.top - gy), r1 = std::min<std::int64_t>(g.rows, clip.bottom - gy);
         if (c0 >= c1 || r0 >= r1) continue;
+        // A text drawn again in its own colour at its own place changes no
+        // pixel and reports none.
+        std::int64_t x0 = c1, x1 = c0, y0 = r1, y1 = r0;
         for (std::int64_t r = r0; r < r1; ++r) {
             const std::uint8_t* src = &g.ink[static_cast<std::size_t>(r) * static_cast<std::size_t>(g.width)];
             std::uint32_t* dst = &pixels_[static_cast<std::size_t>(gy + r) * Stride() + static_cast<std::size_t>(gx)];
+            std::int64_t first = c1, last = c0;
             for (std::int64_t col = c0; col < c1; ++col) {
-                if (src[col]) dst[col] = ink;
+                if (src[col] && dst[col] != ink) {
+                    dst[col] = ink;
+                    first = std::min(first, col);
+                    last = col + 1;
+                }
+            }
+            if (first < last) {
+                x0 = std::min(x0, first);
+                x1 = std::max(x1, last);
+                y0 = std::min(y0, r);
+                y1 = r + 1;
             }
         }
-        Include(touched, static_cast<int>(gx + c0), static_cast<int>(gy + r0), static_cast<int>(gx + c1),
-                static_cast<int>(gy + r1));
+        Include(touched, static_cast<int>(gx + x0), static_cast<int>(gy + y0), static_cast<int>(gx + x1),
+                static_cast<int>(gy + y1));
     }
 
     if (face.Underline()) {
