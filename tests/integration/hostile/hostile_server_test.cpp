@@ -227,16 +227,17 @@ TEST_F(Hostile, PageOfTwentyThousandRowsIsStoredAndBuiltIntoOneScene) {
     const auto frameStart = std::chrono::steady_clock::now();
     EXPECT_EQ(ComposeBoard(layout, canvas, content), static_cast<int>(layout.BoxCount()));
     const double firstFrameSeconds = SecondsSince(frameStart);
-    const auto tenStart = std::chrono::steady_clock::now();
-    for (int i = 0; i < 10; ++i) ComposeBoard(layout, canvas, content);
-    const double tenFramesSeconds = SecondsSince(tenStart);
+    constexpr int kMoreFrames = 3;
+    const auto moreStart = std::chrono::steady_clock::now();
+    for (int i = 0; i < kMoreFrames; ++i) ComposeBoard(layout, canvas, content);
+    const double frameSeconds = SecondsSince(moreStart) / kMoreFrames;
 
     std::printf("20000-row page: download %.3f s; scene build %.1f ms for %zu boxes; first frame %.1f ms; "
-                "next ten frames %.1f ms each (the frame budget is 20 ms)\n",
+                "next frames %.1f ms each (the frame budget is 20 ms)\n",
                 downloadSeconds, buildSeconds * 1000, layout.BoxCount(), firstFrameSeconds * 1000,
-                tenFramesSeconds * 100);
+                frameSeconds * 1000);
     RecordProperty("scene_build_ms", static_cast<int>(buildSeconds * 1000));
-    RecordProperty("frame_ms", static_cast<int>(tenFramesSeconds * 100));
+    RecordProperty("frame_ms", static_cast<int>(frameSeconds * 1000));
 }
 
 }  // namespace
