@@ -22,19 +22,6 @@ const char kUsage[] =
     "bytes below 0x20 and 0x7F.\n"
     "  --json  {\"rows\": [[11 strings], ...]} in UTF-8 instead\n";
 
-// The file stands in for the response, so that the page goes exactly the
-// download's way from body to rows.
-class PageBody : public HttpClient {
-public:
-    explicit PageBody(std::string body) : body_(std::move(body)) {}
-    int Get(const std::string&, int, const std::string&, std::string& body) override {
-        body = body_;
-        return 200;
-    }
-
-private:
-    std::string body_;
-};
 
 int RunExtract(int argc, char** argv) {
     ToolArgs args;

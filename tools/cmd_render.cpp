@@ -60,19 +60,6 @@ const char kUsage[] =
 constexpr long kMaxSide = 8192;
 constexpr long kMaxFrames = 10000000;
 
-// The file stands in for the response, so that the page goes exactly the
-// download's way from body to rows.
-class PageBody : public HttpClient {
-public:
-    explicit PageBody(std::string body) : body_(std::move(body)) {}
-    int Get(const std::string&, int, const std::string&, std::string& body) override {
-        body = body_;
-        return 200;
-    }
-
-private:
-    std::string body_;
-};
 
 // Fonts that are only their description: all the trace's fixed metric reads.
 class DescribedFont : public Font {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "acquire/standings_table.h"
+#include "display/trace_canvas.h"
 
 void PrintError(const char* command, const std::string& message) {
     std::fprintf(stderr, "scorvane %s: %s\n", command, message.c_str());
@@ -184,26 +185,8 @@ void AppendHex(std::string& out, unsigned char c) {
 
 }  // namespace
 
-std::string EscapeForQuotes(const std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (unsigned char c : bytes) {
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default:
-                if (c < 0x20 || c >= 0x7F) {
-                    AppendHex(out, c);
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out;
-}
+// One escaping for every quoted text the tool prints, the trace's included.
+std::string EscapeForQuotes(const std::string& bytes) { return TraceCanvas::EscapeText(bytes); }
 
 std::string EscapeCell(const std::string& latin1) {
     std::string out;
