@@ -4,7 +4,8 @@
 //
 //   gui_objects EXE-NAME SECONDS INTERVAL
 //
-// Prints one line per sample: "seconds gdi user windows". GetGuiResources
+// Prints one line per sample: "seconds gdi user windows", then the GDI
+// objects by type where the table is read. GetGuiResources
 // is asked first; where it gives nothing (Wine implements it as a stub that
 // fails with ERROR_CALL_NOT_IMPLEMENTED), the GDI count is read from the
 // program's GDI handle table (its process environment block points at it;
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -48,13 +50,21 @@ struct ProcessBasicInformation {
 };
 using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
 
-// Live entries of the process's GDI handle table, or -1 when it cannot be read.
-long CountGdiTable(HANDLE process) {
+// Live entries of the process's GDI handle table by the type byte of the
+// handle (Wine's NTGDI_OBJ_* values: 1 DC, 4 region, 5 bitmap, 8 palette,
+// 10 font, 16 brush, ...), or an empty table when it cannot be read.
+struct GdiTally {
+    long live = -1;
+    long byType[256] = {};
+};
+
+GdiTally TallyGdiTable(HANDLE process) {
+    GdiTally tally;
     static NtQueryInformationProcessFn query = reinterpret_cast<NtQueryInformationProcessFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
-    if (!query) return -1;
+    if (!query) return tally;
     ProcessBasicInformation info{};
-    if (query(process, 0, &info, sizeof info, nullptr) != 0 || !info.pebBaseAddress) return -1;
+    if (query(process, 0, &info, sizeof info, nullptr) != 0 || !info.pebBaseAddress) return tally;
     // A 32-bit process on a 64-bit system has the pointer in its 64-bit
     // PEB, one page below the 32-bit one.
     unsigned long long table = 0;
@@ -66,15 +76,28 @@ long CountGdiTable(HANDLE process) {
     if (table == 0 && (!ReadProcessMemory(process, peb - 0x1000 + kPeb64GdiTableOffset, &table, sizeof table, &got) ||
                        got != sizeof table))
         table = 0;
-    if (table == 0 || table > 0xFFFFFFFFull) return -1;
+    if (table == 0 || table > 0xFFFFFFFFull) return tally;
     static std::vector<GdiHandleEntry> entries(kGdiHandles);
     if (!ReadProcessMemory(process, reinterpret_cast<void*>(static_cast<ULONG_PTR>(table)), entries.data(),
                            entries.size() * sizeof(GdiHandleEntry), &got) ||
         got != entries.size() * sizeof(GdiHandleEntry))
-        return -1;
-    long live = 0;
-    for (const GdiHandleEntry& e : entries) live += e.type != 0;
-    return live;
+        return tally;
+    tally.live = 0;
+    for (const GdiHandleEntry& e : entries) {
+        if (e.type == 0) continue;
+        ++tally.live;
+        ++tally.byType[e.type];
+    }
+    return tally;
+}
+
+long CountGdiTable(HANDLE process) { return TallyGdiTable(process).live; }
+
+std::string TypesOf(const GdiTally& tally) {
+    std::string out;
+    for (int t = 1; t < 256; ++t)
+        if (tally.byType[t] != 0) out += " " + std::to_string(t) + ":" + std::to_string(tally.byType[t]);
+    return out;
 }
 
 // The table reading counts this program's own objects exactly.
@@ -167,7 +190,7 @@ int main(int argc, char** argv) {
                     "USER counts unavailable (-1)\n");
     else
         std::printf("# no GDI or USER count can be read here (-1)\n");
-    std::printf("# seconds gdi user windows\n");
+    std::printf("# seconds gdi user windows [gdi type:count ...]\n");
     std::fflush(stdout);
 
     const DWORD start = GetTickCount();
@@ -177,10 +200,12 @@ int main(int argc, char** argv) {
             std::printf("# the process ended\n");
             return 1;
         }
-        const long gdi = answered ? static_cast<long>(GetGuiResources(process, GR_GDIOBJECTS)) : table ? CountGdiTable(process) : -1;
+        GdiTally tally;
+        if (table) tally = TallyGdiTable(process);
+        const long gdi = answered ? static_cast<long>(GetGuiResources(process, GR_GDIOBJECTS)) : tally.live;
         const long user = answered ? static_cast<long>(GetGuiResources(process, GR_USEROBJECTS)) : -1;
         const DWORD elapsed = (GetTickCount() - start) / 1000;
-        std::printf("%lu %ld %ld %ld\n", elapsed, gdi, user, CountWindows(pid));
+        std::printf("%lu %ld %ld %ld%s\n", elapsed, gdi, user, CountWindows(pid), TypesOf(tally).c_str());
         std::fflush(stdout);
         if (static_cast<int>(elapsed) >= seconds) break;
         Sleep(static_cast<DWORD>(interval) * 1000);
