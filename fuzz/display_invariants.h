@@ -35,8 +35,9 @@ public:
     std::unique_ptr<Font> CreateFontIndirect(const LogFont& d) override { return std::make_unique<Described>(d); }
 };
 
-inline bool IsPrefixOf(const char* face, const std::string& candidate) {
-    const std::size_t n = std::strlen(face);
+inline bool IsPrefixOf(const char (&face)[32], const std::string& candidate) {
+    std::size_t n = 0;
+    while (n < sizeof face && face[n] != '\0') ++n;
     return n <= candidate.size() && std::memcmp(face, candidate.data(), n) == 0;
 }
 
@@ -66,7 +67,7 @@ inline Verdict CheckFontSpec(const std::uint8_t* data, std::size_t size) {
     }
     bool known = false;
     for (const std::string& c : candidates) known = known || IsPrefixOf(lf.lfFaceName, c);
-    v.Expect(known, std::string("a face name from nowhere: ") + Show(lf.lfFaceName) + where);
+    v.Check(known, [&] { return "a face name from nowhere: " + Show(std::string(lf.lfFaceName, 31)) + where; });
     if (lastComma == std::string::npos) {
         v.Expect(lf.lfHeight == -12 && lf.lfWeight == 400 && lf.lfItalic == 0 && lf.lfUnderline == 0 &&
                      lf.lfStrikeOut == 0 && lf.lfCharSet == 0,

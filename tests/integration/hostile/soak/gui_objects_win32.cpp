@@ -51,8 +51,8 @@ struct ProcessBasicInformation {
 using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
 
 // Live entries of the process's GDI handle table by the type byte of the
-// handle (Wine's NTGDI_OBJ_* values: 1 DC, 4 region, 5 bitmap, 8 palette,
-// 10 font, 16 brush, ...), or an empty table when it cannot be read.
+// handle (Wine's NTGDI_OBJ_* values: 1 DC, 4 region, 8 palette, 9 bitmap,
+// 10 font, 16 brush, 48 pen, ...), or an empty table when it cannot be read.
 struct GdiTally {
     long live = -1;
     long byType[256] = {};
