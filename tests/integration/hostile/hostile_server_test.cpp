@@ -4,6 +4,8 @@
 // then built into a scene on the software canvas.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
