@@ -9,7 +9,7 @@
 #include "display/font.h"
 
 // Reads a spec into a font description (non-antialiased, variable pitch,
-// Arial at 12 pixels character height unless the spec says otherwise).
+// Arial at 12 pixels character height unless its fields say otherwise).
 LogFont FontSpecToLogFont(const std::string& spec);
 
 std::unique_ptr<Font> CreateFontFromSpec(FontFactory& factory, const std::string& spec);
