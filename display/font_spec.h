@@ -8,7 +8,7 @@
 
 #include "display/font.h"
 
-// Reads a spec into a font description (non-antialiased, variable pitch,
+// Reads a FontSpec text into a font description (non-antialiased, variable pitch,
 // Arial at 12 pixels character height unless its fields say otherwise).
 LogFont FontSpecToLogFont(const std::string& spec);
 
