@@ -16,8 +16,8 @@ if(WIN32)
   # The archive a Windows user unpacks: the saver, how to install it, an
   # example of the one setting worth changing by hand, and the licences.
   configure_file(${pkg_dir}/README.txt.in ${pkg_gen}/README.txt @ONLY NEWLINE_STYLE CRLF)
-  configure_file(${pkg_dir}/Vemo-Server.reg ${pkg_gen}/Vemo-Server.reg COPYONLY NEWLINE_STYLE CRLF)
-  configure_file(${CMAKE_SOURCE_DIR}/LICENSE ${pkg_gen}/LICENSE.txt COPYONLY NEWLINE_STYLE CRLF)
+  configure_file(${pkg_dir}/Vemo-Server.reg ${pkg_gen}/Vemo-Server.reg @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${CMAKE_SOURCE_DIR}/LICENSE ${pkg_gen}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS vemo_scr RUNTIME DESTINATION . COMPONENT vemo)
   install(FILES ${pkg_gen}/README.txt ${pkg_gen}/Vemo-Server.reg ${pkg_gen}/LICENSE.txt
           DESTINATION . COMPONENT vemo)
