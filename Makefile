@@ -3,7 +3,7 @@
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps linux win32 win64 sanitize test unit demo bench fuzz clean
+.PHONY: all deps linux win32 win64 sanitize test unit package demo bench fuzz clean
 
 all: linux win32
 
@@ -26,14 +26,20 @@ sanitize: deps
 	cmake --preset linux-sanitize >/dev/null
 	cmake --build --preset linux-sanitize -j $(JOBS)
 
-# Native unit and integration tiers, the same two again under ASan and UBSan
-# (fuzz/lsan.supp names the system libraries whose leaks are not ours), then
-# the Windows tier under Wine.
+# Native unit, integration and package tiers, the first two again under ASan
+# and UBSan (fuzz/lsan.supp names the system libraries whose leaks are not
+# ours), then the Windows tier under Wine, its archive among it.
 test: linux win32 sanitize
 	ctest --preset linux -j $(JOBS)
 	LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --preset linux-sanitize -L 'unit|integration' -j $(JOBS)
 	ctest --preset win32 -j $(JOBS)
+
+# The Debian packages vemo and scorvane and the Windows archive, all in
+# build/packages.
+package: linux win32
+	cd build/linux && cpack
+	cd build/win32 && cpack
 
 unit: linux
 	ctest --preset linux -L unit -j $(JOBS)

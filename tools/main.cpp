@@ -19,7 +19,8 @@ void PrintOverview(std::FILE* out) {
     std::sort(sorted.begin(), sorted.end(),
               [](const ToolCommand& a, const ToolCommand& b) { return std::strcmp(a.name, b.name) < 0; });
     for (const ToolCommand& c : sorted) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
-    std::fprintf(out, "\n'scorvane COMMAND --help' describes a command.\n");
+    std::fprintf(out, "\n'scorvane COMMAND --help' describes a command, 'scorvane --version'\n"
+                      "prints the version.\n");
 }
 
 }  // namespace
@@ -37,6 +38,10 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
         std::strcmp(argv[1], "help") == 0) {
         PrintOverview(stdout);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("scorvane %s\n", SCORVANE_VERSION);
         return 0;
     }
     for (const ToolCommand& c : Commands()) {

@@ -1,0 +1,114 @@
+# What is installed, and the packages made of it with CPack: on Linux the
+# Debian packages vemo and scorvane, on Windows the release archive of
+# Vemo.scr. Every version in them is PROJECT_VERSION.
+
+set(pkg_dir ${CMAKE_SOURCE_DIR}/packaging)
+set(pkg_gen ${CMAKE_BINARY_DIR}/packaging)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Scorvane project")
+set(CPACK_PACKAGE_CONTACT "Scorvane developers <scorvane@example.org>")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://scorvane.example.org/")
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/cpack)
+set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_SOURCE_DIR}/build/packages)
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  # The archive a Windows user unpacks: the saver, how to install it, an
+  # example of the one setting worth changing by hand, and the licences.
+  configure_file(${pkg_dir}/README.txt.in ${pkg_gen}/README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${pkg_dir}/Vemo-Server.reg ${pkg_gen}/Vemo-Server.reg @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${CMAKE_SOURCE_DIR}/LICENSE ${pkg_gen}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  install(TARGETS vemo_scr RUNTIME DESTINATION . COMPONENT vemo)
+  install(FILES ${pkg_gen}/README.txt ${pkg_gen}/Vemo-Server.reg ${pkg_gen}/LICENSE.txt
+          DESTINATION . COMPONENT vemo)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME Vemo)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_PACKAGE_FILE_NAME Vemo-${PROJECT_VERSION}-win64)
+  else()
+    set(CPACK_PACKAGE_FILE_NAME Vemo-${PROJECT_VERSION}-win32)
+  endif()
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  set(CPACK_COMPONENTS_ALL vemo)
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+  include(CPack)
+  return()
+endif()
+
+include(GNUInstallDirs)
+set(doc ${CMAKE_INSTALL_DATADIR}/doc)
+
+# Man pages and changelogs go in compressed, as Debian wants them; the
+# version in a man page's header is filled in here.
+function(scorvane_gzip_doc out)
+  cmake_parse_arguments(ARG "" "FROM;MODE" "" ${ARGN})
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -DIN=${ARG_FROM} -DOUT=${out} -DMODE=${ARG_MODE}
+            -DVERSION=${PROJECT_VERSION} "-DMAINTAINER=${CPACK_PACKAGE_CONTACT}" -P ${pkg_dir}/debian_doc.cmake
+    DEPENDS ${ARG_FROM} ${pkg_dir}/debian_doc.cmake
+    VERBATIM)
+endfunction()
+scorvane_gzip_doc(${pkg_gen}/vemo.6.gz FROM ${CMAKE_SOURCE_DIR}/platform/x11/vemo.6 MODE man)
+scorvane_gzip_doc(${pkg_gen}/scorvane.1.gz FROM ${pkg_dir}/scorvane.1 MODE man)
+scorvane_gzip_doc(${pkg_gen}/changelog.gz FROM ${CMAKE_SOURCE_DIR}/CHANGELOG.md MODE changelog)
+add_custom_target(package_docs ALL DEPENDS ${pkg_gen}/vemo.6.gz ${pkg_gen}/scorvane.1.gz ${pkg_gen}/changelog.gz)
+
+# vemo: the hack where XScreenSaver runs its hacks from, its description for
+# xscreensaver-settings, and whatever settings program the build makes.
+install(TARGETS vemo RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver COMPONENT vemo)
+foreach(settings vemo-settings vemo_settings)
+  if(TARGET ${settings})
+    install(TARGETS ${settings} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT vemo)
+  endif()
+endforeach()
+install(FILES ${CMAKE_SOURCE_DIR}/platform/x11/vemo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config COMPONENT vemo)
+install(FILES ${pkg_gen}/vemo.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT vemo)
+
+# scorvane: the tool, its completion, and `scorvane serve` as a service.
+install(TARGETS scorvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT scorvane)
+install(FILES ${pkg_gen}/scorvane.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT scorvane)
+install(FILES ${pkg_dir}/scorvane.bash-completion RENAME scorvane
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT scorvane)
+# Debian 12 keeps system units under /lib (its /usr merge is not yet done
+# in dpkg's view); user units have always lived under /usr.
+install(FILES ${pkg_dir}/scorvane.service DESTINATION /lib/systemd/system COMPONENT scorvane)
+install(FILES ${pkg_dir}/scorvane-user.service RENAME scorvane.service
+        DESTINATION lib/systemd/user COMPONENT scorvane)
+install(FILES ${pkg_dir}/scorvane.default RENAME scorvane DESTINATION /etc/default COMPONENT scorvane)
+
+foreach(component vemo scorvane)
+  install(FILES ${pkg_dir}/copyright ${pkg_gen}/changelog.gz
+          DESTINATION ${doc}/${component} COMPONENT ${component})
+endforeach()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_COMPONENTS_ALL vemo scorvane)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SOURCE scorvane)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_VEMO_PACKAGE_NAME vemo)
+set(CPACK_DEBIAN_VEMO_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_VEMO_PACKAGE_SUGGESTS "xscreensaver, scorvane")
+set(CPACK_DEBIAN_VEMO_DESCRIPTION "football league table screen saver
+Vemo shows the current national-league table of one football association
+as animated scenes: a ball falls and turns into a club emblem, the rows of
+the table fly in, stand and fly out while fading, and small balls dart
+across the screen. The table is downloaded once when the saver starts,
+from a standings site such as the one scorvane serves.
+.
+It runs as an XScreenSaver hack or on its own, and has a settings dialog
+for choosing the association.")
+set(CPACK_DEBIAN_SCORVANE_PACKAGE_NAME scorvane)
+set(CPACK_DEBIAN_SCORVANE_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_SCORVANE_PACKAGE_CONTROL_EXTRA ${pkg_dir}/conffiles)
+set(CPACK_DEBIAN_SCORVANE_DESCRIPTION "standings site and tools for the Vemo screen saver
+scorvane serves football standings pages for the Vemo screen saver, made up
+or from tables of your own, as a service or by hand. It also downloads a
+page the saver's way and prints its rows, prints the events of the markup
+tokenizer, and plays the saver's board headless into a PNG or GIF.")
+include(CPack)
