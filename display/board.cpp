@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr int kColumnOffsets[9] = {0, 200, 230, 260, 290, 320, 350, 380, 410};
 constexpr int kRowPitch = 17;
 
 // Three draws, taken as blue, green and red in that order.
@@ -90,7 +89,7 @@ void BuildScene(BoardLayout& layout, const BoardContent& content) {
             const Point q = layout.RandomPoint(0, 40);
             LayoutBox& arrive = layout.AddBox(row[j + 2])
                                     .SetPos(q.x, q.y)
-                                    .MoveTo(k + kColumnOffsets[j], y)
+                                    .MoveTo(k + kTableColumnOffsets[j], y)
                                     .SetSteps(40)
                                     .SetColor(color)
                                     .SetFont(kTableFontSpec);

@@ -26,6 +26,9 @@ std::string BoardTitleForChampionship(const std::string& code);
 inline constexpr const char kTitleFontSpec[] = "22,Arial,B";
 inline constexpr const char kTableFontSpec[] = "18,MS Sans Serif,B";
 
+// Where cells 2 to 10 of a standings row stand, from the table's left edge.
+inline constexpr int kTableColumnOffsets[9] = {0, 200, 230, 260, 290, 320, 350, 380, 410};
+
 // The pictures of a scene, by bitmap resource id.
 inline constexpr int kBallBitmapId = 148;
 inline constexpr int kFlyerBitmapId = 153;

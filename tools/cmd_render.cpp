@@ -202,6 +202,10 @@ int RunRender(int argc, char** argv) {
         fonts = std::make_unique<SoftFontFactory>();
         if (!fonts->IsReady()) PrintError("render", "no fonts could be loaded; texts are not drawn");
         stage = std::make_unique<BoardLayout>(*fonts);
+        if (fonts->IsReady()) {
+            for (Font* font : {stage->defaultFont, stage->GetFont(kTableFontSpec), stage->GetFont(kTitleFontSpec)})
+                if (const std::string note = StandInNote(*font); !note.empty()) PrintError("render", "note: " + note);
+        }
         stage->bounds = bounds;
         stage->SeedRandom(static_cast<unsigned>(seed));
         canvas = std::make_unique<SoftCanvas>(width, height);

@@ -3,6 +3,8 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_DRIVER_H
+#include FT_MODULE_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 
@@ -10,6 +12,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+
+#include <strings.h>
 
 struct SoftFontFactory::Library {
     explicit Library(FT_Library l) : handle(l) {}
@@ -47,12 +51,18 @@ namespace {
 // Bitmap-era Windows faces that no Linux system has. Appended after the
 // system's own rules, so that a sans-serif look-alike wins over the generic
 // family the description's pitch-and-family byte adds.
+//
+// MS Sans Serif is a narrow bitmap face, and the board's columns stand 30
+// pixels apart because its figures fit there; Liberation Sans (Arial's
+// proportions) makes "+44" 31 pixels wide at the table's 18-pixel em, its
+// narrow cut 25. No other installed face keeps that, so there is no second
+// choice: a machine without it gets a generic sans and a note (StandInNote).
 constexpr const char kSubstitutions[] = R"(<?xml version="1.0"?>
 <!DOCTYPE fontconfig SYSTEM "fonts.dtd">
 <fontconfig>
   <alias binding="same">
     <family>MS Sans Serif</family>
-    <prefer><family>Liberation Sans</family><family>Arimo</family><family>DejaVu Sans</family></prefer>
+    <prefer><family>Liberation Sans Narrow</family></prefer>
   </alias>
   <alias binding="same">
     <family>Microsoft Sans Serif</family>
@@ -72,6 +82,20 @@ constexpr const char kSubstitutions[] = R"(<?xml version="1.0"?>
   </alias>
 </fontconfig>
 )";
+
+// The family each face of the board must resolve to for its texts to keep
+// the proportions the board was laid out for.
+struct StandIn {
+    const char* face;
+    const char* family;
+};
+constexpr StandIn kBoardStandIns[] = {{"MS Sans Serif", "Liberation Sans Narrow"}, {"Arial", "Liberation Sans"}};
+
+const char* PlannedStandIn(const char* face, std::size_t n) {
+    for (const StandIn& s : kBoardStandIns)
+        if (std::strlen(s.face) == n && strncasecmp(face, s.face, n) == 0) return s.family;
+    return nullptr;
+}
 
 // GDI falls back on the family bits when the face name is unknown.
 const char* GenericFamily(std::uint8_t pitchAndFamily) {
@@ -224,7 +248,14 @@ SoftFont::SoftFont(const LogFont& description, std::shared_ptr<SoftFace> face)
 
 SoftFontFactory::SoftFontFactory() {
     FT_Library lib = nullptr;
-    if (FT_Init_FreeType(&lib) == 0) library_ = std::make_shared<Library>(lib);
+    if (FT_Init_FreeType(&lib) == 0) {
+        // FREETYPE_PROPERTIES may name another interpreter; the glyphs are part
+        // of the golden frames, so they do not follow the environment. For
+        // monochrome targets version 40 runs the fonts' full hinting.
+        FT_UInt interpreter = TT_INTERPRETER_VERSION_40;
+        FT_Property_Set(lib, "truetype", "interpreter-version", &interpreter);
+        library_ = std::make_shared<Library>(lib);
+    }
     if (FcConfig* config = FcInitLoadConfigAndFonts()) {
         config_ = std::make_unique<Config>(config);
         FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(kSubstitutions), FcFalse);
@@ -249,6 +280,9 @@ std::unique_ptr<Font> SoftFontFactory::CreateFontIndirect(const LogFont& d) {
     auto face = std::make_shared<SoftFace>(std::move(impl));
     face->filePath_ = match.file;
     face->familyName_ = match.family;
+    if (const char* planned = PlannedStandIn(d.lfFaceName, strnlen(d.lfFaceName, sizeof d.lfFaceName));
+        planned && match.family != planned)
+        face->missingFamily_ = planned;
     face->underline_ = d.lfUnderline != 0;
     face->strikeOut_ = d.lfStrikeOut != 0;
 
@@ -322,4 +356,15 @@ std::unique_ptr<Font> SoftFontFactory::CreateFontIndirect(const LogFont& d) {
         FT_Set_Transform(ftFace, &shear, nullptr);
     }
     return std::make_unique<SoftFont>(d, std::move(face));
+}
+
+std::string StandInNote(const Font& font) {
+    const LogFont& d = font.Description();
+    const std::string face(d.lfFaceName, strnlen(d.lfFaceName, sizeof d.lfFaceName));
+    const auto* soft = dynamic_cast<const SoftFont*>(&font);
+    if (!soft || !soft->Face()) return "no installed face can draw " + face;
+    const std::string& missing = soft->Face()->MissingFamily();
+    if (missing.empty()) return {};
+    return face + " is drawn with " + soft->Face()->FamilyName() + ", not " + missing +
+           " (fonts-liberation): texts of the board are wider or narrower than its layout";
 }

@@ -62,6 +62,9 @@ public:
 
     const std::string& FilePath() const { return filePath_; }
     const std::string& FamilyName() const { return familyName_; }
+    // The family planned for the Windows face the font names when another one
+    // was found instead; empty when the plan held or the face has none.
+    const std::string& MissingFamily() const { return missingFamily_; }
 
 private:
     friend class SoftFontFactory;
@@ -78,6 +81,7 @@ private:
     int strikeOutThickness_ = 1;
     std::string filePath_;
     std::string familyName_;
+    std::string missingFamily_;
 };
 
 class SoftFont final : public Font {
@@ -114,3 +118,7 @@ private:
     std::shared_ptr<Library> library_;
     std::unique_ptr<Config> config_;
 };
+
+// Empty when `font` is drawn with the face planned for it; otherwise one
+// sentence for stderr saying which face draws it instead.
+std::string StandInNote(const Font& font);

@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 
 #include "soft_test_support.h"
@@ -48,7 +53,7 @@ TEST(SoftFonts, WindowsFacesResolveToInstalledLookAlikes) {
     auto sans = MakeFont(-15, "MS Sans Serif");
     auto arial = MakeFont(-22, "Arial", 700);
     auto serif = MakeFont(-15, "Times New Roman");
-    EXPECT_EQ(FaceOf(sans).FamilyName(), "Liberation Sans");
+    EXPECT_EQ(FaceOf(sans).FamilyName(), "Liberation Sans Narrow");
     EXPECT_EQ(FaceOf(arial).FamilyName(), "Liberation Sans");
     EXPECT_NE(FaceOf(arial).FilePath().find("Bold"), std::string::npos) << FaceOf(arial).FilePath();
     EXPECT_EQ(FaceOf(serif).FamilyName(), "Liberation Serif");
@@ -59,6 +64,49 @@ TEST(SoftFonts, WindowsFacesResolveToInstalledLookAlikes) {
     // Italic without an italic file of its own still gives a valid font.
     auto italic = MakeFont(-12, "MS Sans Serif", 400, true);
     EXPECT_TRUE(italic->IsValid());
+}
+
+TEST(SoftFonts, TheTableFontKeepsFiguresAndClubNamesInsideTheirColumns) {
+    // The board's columns stand 30 pixels apart, its name column 200.
+    auto table = MakeFont(-18, "MS Sans Serif", 700);
+    EXPECT_EQ(std::filesystem::path(FaceOf(table).FilePath()).filename(), "LiberationSansNarrow-Bold.ttf");
+    SoftCanvas canvas(10, 10);
+    canvas.SelectFont(table.get());
+    EXPECT_EQ(canvas.GetTextExtent("+44").cx, 25);
+    EXPECT_EQ(canvas.GetTextExtent("-17").cx, 21);
+    EXPECT_EQ(canvas.GetTextExtent("100").cx, 24);
+    EXPECT_EQ(canvas.GetTextExtent("38").cx, 16);
+    EXPECT_EQ(canvas.GetTextExtent("Borussia M\xF6nchengladbach").cx, 195);
+    EXPECT_EQ(canvas.GetTextExtent("+44").cy, 21);
+    EXPECT_EQ(StandInNote(*table), "");
+    EXPECT_EQ(StandInNote(*MakeFont(-15, "MS Sans Serif")), "");
+    EXPECT_EQ(StandInNote(*MakeFont(-22, "Arial", 700)), "");
+    LogFont lf;
+    std::strcpy(lf.lfFaceName, "MS Sans Serif");
+    EXPECT_EQ(StandInNote(SoftFont(lf, nullptr)), "no installed face can draw MS Sans Serif");
+}
+
+TEST(SoftFonts, AFaceOtherThanThePlannedStandInIsNamed) {
+    // A fontconfig that knows DejaVu only, as on a machine without
+    // fonts-liberation.
+    const std::filesystem::path dejavu = std::filesystem::path(FaceOf(MakeFont(-15, "DejaVu Sans")).FilePath()).parent_path();
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("soft_fonts_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "fonts.conf") << "<?xml version=\"1.0\"?><fontconfig><dir>" << dejavu.string()
+                                      << "</dir><cachedir>" << (dir / "cache").string() << "</cachedir></fontconfig>";
+    setenv("FONTCONFIG_FILE", (dir / "fonts.conf").c_str(), 1);
+    std::string note;
+    {
+        SoftFontFactory fonts;
+        LogFont lf;
+        lf.lfHeight = -18;
+        lf.lfWeight = 700;
+        std::strcpy(lf.lfFaceName, "MS Sans Serif");
+        note = StandInNote(*fonts.CreateFontIndirect(lf));
+    }
+    unsetenv("FONTCONFIG_FILE");
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(note.substr(0, note.find(" (")), "MS Sans Serif is drawn with DejaVu Sans, not Liberation Sans Narrow");
 }
 
 TEST(SoftFonts, NegativeHeightIsTheEmPositiveTheCell) {
