@@ -344,6 +344,8 @@ bool ParseLeagueCsv(const std::string& csv, League& league, std::string& error) 
 
 std::string RenderStandingsPage(const League& league) {
     const std::string assoc = EncodePageText(league.association);
+    // A real league is named as it calls itself, in the title and the heading.
+    const std::string heading = league.competition.empty() ? assoc : EncodePageText(league.competition);
     const std::string base = "/associations/association=" + league.code;
     std::string p;
     p.reserve(8192 + 1024 * league.teams.size());
@@ -355,7 +357,7 @@ std::string RenderStandingsPage(const League& league) {
     line("<html lang=\"en\">");
     line("<head>");
     line("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">");
-    line("<title>" + assoc + " - National league - Standings</title>");
+    line("<title>" + heading + (league.competition.empty() ? " - National league" : "") + " - Standings</title>");
     line("<link rel=\"stylesheet\" type=\"text/css\" href=\"/static/site.css\">");
     line("<script type=\"text/javascript\">");
     line("// Marks the row under the pointer; the style sheet does the rest.");
@@ -379,7 +381,7 @@ std::string RenderStandingsPage(const League& league) {
     line("</ul>");
     line("</div>");
     line("<div id=\"content\">");
-    line("<h1>" + assoc + "</h1>");
+    line("<h1>" + heading + "</h1>");
     line("<h2>National league &middot; Standings" +
          (league.matchday > 0 ? " after matchday " + std::to_string(league.matchday) : std::string()) + "</h2>");
     line("<!-- standings table -->");

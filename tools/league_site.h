@@ -15,6 +15,7 @@ struct LeagueTeam {
 struct League {
     std::string code;
     std::string association;  // display name
+    std::string competition;  // a real league's name, ISO 8859-1; "" for a made-up one
     int matchday = 0;         // 0 when unknown
     std::vector<LeagueTeam> teams;
 };
