@@ -123,8 +123,9 @@ bool ParseSeasonResults(const std::string& text, SeasonResults& out, std::string
     } catch (const json::parse_error& e) {
         // The message carries the library's own position; ours names line
         // and column, which is what an editor shows.
-        std::string what = e.what();
-        const std::size_t colon = what.rfind(": ");
+        const std::string what = e.what();
+        const std::size_t column = what.find("column ");
+        const std::size_t colon = what.find(": ", column == std::string::npos ? 0 : column);
         error = Where(text, e.byte > 0 ? e.byte - 1 : 0) + ": " +
                 (colon == std::string::npos ? what : what.substr(colon + 2));
         return false;

@@ -110,21 +110,46 @@ MHD_Result Queue(MHD_Connection* c, const HttpResponse& r, bool allow) {
     return queued;
 }
 
+// A request from its request line on: the target exactly as sent (the
+// library hands the handler its path without the query, decoded), and
+// whether it has been answered.
+struct RequestState {
+    std::string target;
+    bool answered = false;
+};
+
+void* OnRequestLine(void*, const char* uri, MHD_Connection*) { return new RequestState{uri, false}; }
+
+// A request the library refused itself (a malformed head, one too large, an
+// unknown protocol version) gets its log line here, with what is known of it.
+void OnRequestDone(void* cls, MHD_Connection* c, void** requestState, MHD_RequestTerminationCode) {
+    auto* line = static_cast<RequestState*>(*requestState);
+    if (line != nullptr && !line->answered) {
+        const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_HTTP_STATUS);
+        const unsigned status = info != nullptr ? info->http_status : 0;
+        (*static_cast<ServerState*>(cls)->log)("- " + (line->target.empty() ? "-" : EscapeForQuotes(line->target)) +
+                                               " - - " + (status != 0 ? std::to_string(status) : "-"));
+    }
+    delete line;
+    *requestState = nullptr;
+}
+
 MHD_Result OnRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char* version,
                      const char*, std::size_t* uploadSize, void** requestState) {
     auto* state = static_cast<ServerState*>(cls);
+    auto* line = static_cast<RequestState*>(*requestState);
+    if (line == nullptr) *requestState = line = new RequestState{url, false};
     // A request body is never wanted: the answer goes out on the first call
     // and the library throws the body away.
-    if (*requestState != nullptr && *uploadSize != 0) {
+    if (line->answered) {
         *uploadSize = 0;
         return MHD_YES;
     }
-    if (*requestState != nullptr) return MHD_YES;
-    *requestState = state;
+    line->answered = true;
 
     HttpRequest request;
     request.method = method;
-    request.target = url;
+    request.target = line->target;
     request.version = version;
     const char* agent = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_USER_AGENT);
     request.hasUserAgent = agent != nullptr;
@@ -265,6 +290,7 @@ bool HttpServer::Serve(const Handler& handler, int stopFd, const Log& log, std::
         static_cast<std::size_t>(kMaxHeaderBytes + 4096), MHD_OPTION_CONNECTION_TIMEOUT,
         static_cast<unsigned>(kConnectionSeconds), MHD_OPTION_CONNECTION_LIMIT,
         static_cast<unsigned>(kMaxConnections + 8), MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, &state,
+        MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, nullptr, MHD_OPTION_NOTIFY_COMPLETED, &OnRequestDone, &state,
         MHD_OPTION_END);
     if (daemon == nullptr) {
         error = "the HTTP library did not start";

@@ -12,7 +12,7 @@
 
 struct HttpRequest {
     std::string method;
-    std::string target;   // as sent, without the query
+    std::string target;   // as sent
     std::string path;     // the target without scheme and host when absolute
     std::string version;  // "HTTP/1.0"
     bool hasUserAgent = false;

@@ -81,7 +81,7 @@ check_refusal() {
     expect_eq "$(ls -A "$WORK" | grep -c '^\.site\.new')" 0 "staging folders left by $1"
 }
 check_refusal "malformed JSON" \
-    "scorvane publish: $WORK/bad/2023-24/en.1.json: line 3, column 50: syntax error while parsing value - unexpected ']'; expected '[', '{', or a literal; nothing was written"
+    "scorvane publish: $WORK/bad/2023-24/en.1.json: line 3, column 52: syntax error while parsing value - unexpected ']'; expected '[', '{', or a literal; nothing was written"
 head -c 50000000 /dev/zero | tr '\0' ' ' >"$WORK/bad/2023-24/en.1.json"
 check_refusal "a 50 MB file" "scorvane publish: $WORK/bad/2023-24/en.1.json: larger than 16 MiB; nothing was written"
 printf 'eng,2023-24,Everton,-8,\n' >"$WORK/bad.csv"
