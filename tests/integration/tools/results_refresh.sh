@@ -7,7 +7,8 @@ RESULTS=$FIXTURES/../results
 mkdir -p "$WORK/source/2023-24" "$WORK/cache"
 cp "$RESULTS/2023-24/en.1.json" "$WORK/source/2023-24/"
 echo ok >"$WORK/source/mode"
-python3 -u "$(dirname "$0")/results_source.py" "$WORK/source" >"$WORK/source.log" 2>&1 &
+: >"$WORK/source.log"
+python3 -u "$(dirname "$0")/results_source.py" "$WORK/source" >>"$WORK/source.log" 2>&1 &
 SOURCE_PID=$!
 trap 'kill $SOURCE_PID 2>/dev/null || true; cleanup' EXIT
 for _ in $(seq 100); do

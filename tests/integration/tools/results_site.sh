@@ -30,7 +30,8 @@ grep -q 'href="associations/association=ita/nationalleague/standings.html"' "$WO
 start_serve "${opts[@]}"
 "$TOOL" fetch "$(standings_url eng)" >"$WORK/eng.serve.tsv" || fail "fetch through serve"
 cmp "$WORK/eng.files.tsv" "$WORK/eng.serve.tsv" || fail "serve gives other rows than the files"
-python3 -u -m http.server --bind 127.0.0.1 --directory "$WORK/site" 0 >"$WORK/static.log" 2>&1 &
+: >"$WORK/static.log"
+python3 -u -m http.server --bind 127.0.0.1 --directory "$WORK/site" 0 >>"$WORK/static.log" 2>&1 &
 STATIC_PID=$!
 trap 'kill $STATIC_PID 2>/dev/null || true; cleanup' EXIT
 for _ in $(seq 100); do
