@@ -22,6 +22,22 @@ std::string Where(const std::string& text, std::size_t offset) {
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
+// A round's name as an error message may quote it: short, and without the
+// control characters a hostile file could put there.
+std::string RoundName(const json& value) {
+    std::string name = value.get<std::string>().substr(0, 40);
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    }
+    return name;
+}
+
+bool IsKnockoutRound(std::string round) {
+    for (char& c : round) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return round.find("final") != std::string::npos || round.find("playoff") != std::string::npos ||
+           round.find("play-off") != std::string::npos;
+}
+
 bool CheckTeamName(const std::string& name, std::string& problem) {
     if (name.empty()) {
         problem = "empty team name";
@@ -78,10 +94,6 @@ bool ReadMatch(const json& m, MatchResult& match, std::string& problem) {
         return false;
     }
     if (!TeamOf(*team1, true, match.home, problem) || !TeamOf(*team2, true, match.away, problem)) return false;
-    if (match.home == match.away) {
-        problem = "a team plays itself";
-        return false;
-    }
     const auto score = m.find("score");
     if (score != m.end() && !score->is_null()) {
         if (!score->is_object()) {
@@ -145,7 +157,7 @@ bool ParseSeasonResults(const std::string& text, SeasonResults& out, std::string
     if (matches != doc.end() && matches->is_array()) {
         for (const json& m : *matches) {
             std::string round;
-            if (m.is_object() && m.contains("round") && m["round"].is_string()) round = m["round"].get<std::string>();
+            if (m.is_object() && m.contains("round") && m["round"].is_string()) round = RoundName(m["round"]);
             listed.emplace_back(round, &m);
         }
     } else if (rounds != doc.end() && rounds->is_array()) {
@@ -155,7 +167,7 @@ bool ParseSeasonResults(const std::string& text, SeasonResults& out, std::string
                 error = "a round without a list of matches";
                 return false;
             }
-            const std::string round = r.contains("name") && r["name"].is_string() ? r["name"].get<std::string>() : "";
+            const std::string round = r.contains("name") && r["name"].is_string() ? RoundName(r["name"]) : "";
             for (const json& m : *inner) listed.emplace_back(round, &m);
         }
     } else {
@@ -169,11 +181,16 @@ bool ParseSeasonResults(const std::string& text, SeasonResults& out, std::string
     for (std::size_t i = 0; i < listed.size(); ++i) {
         MatchResult match;
         std::string problem;
-        if (!ReadMatch(*listed[i].second, match, problem)) {
+        const bool read = ReadMatch(*listed[i].second, match, problem);
+        if (read && match.home == match.away && match.played) problem = "a team plays itself";
+        if (!read || !problem.empty()) {
             error = "match " + std::to_string(i + 1) +
                     (listed[i].first.empty() ? std::string() : " (round \"" + listed[i].first + "\")") + ": " + problem;
             return false;
         }
+        // Knockout games after the season are no league games, and a fixture
+        // whose clubs are not known yet ("N.N." against "N.N.") names none.
+        if (IsKnockoutRound(listed[i].first) || match.home == match.away) continue;
         for (const std::string* team : {&match.home, &match.away}) {
             if (std::find(season.teams.begin(), season.teams.end(), *team) == season.teams.end()) {
                 if (season.teams.size() == kMaxTeams) {

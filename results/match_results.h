@@ -2,7 +2,8 @@
 // Match results of one league and season in the football.json format, both
 // its shapes: {"name", "matches": [...]} with "score": {"ft": [a, b]}, and the
 // older {"name", "rounds": [{"matches": [...]}]} with "score1"/"score2" and
-// teams as objects. A match without a full-time score is a fixture.
+// teams as objects. A match without a full-time score is a fixture; games of
+// rounds named as finals or play-offs are not part of the league.
 
 #include <cstddef>
 #include <string>

@@ -97,13 +97,17 @@ TEST(LeagueTable, SerieA2023RanksLevelClubsByHeadToHead) {
 TEST(LeagueTable, FixturesTeamsWithoutGamesAndTheOlderShape) {
     // The older shape: rounds, teams as objects, score1/score2. The second
     // match is a fixture; Cobalt has not played yet and, level with Birch on
-    // points, is ahead on goal difference.
+    // points, is ahead on goal difference. The play-off game is no league game
+    // and the final's clubs are not known yet.
     const std::string json = R"({"name": "Test 2020/21", "rounds": [
       {"name": "Matchday 1", "matches": [
         {"team1": {"name": "Alder"}, "team2": {"name": "Birch"}, "score1": 2, "score2": 1},
         {"team1": {"name": "Cobalt"}, "team2": {"name": "Alder"}, "score1": null, "score2": null}]},
       {"name": "Matchday 2", "matches": [
-        {"team1": {"name": "Birch"}, "team2": {"name": "Cobalt"}}]}]})";
+        {"team1": {"name": "Birch"}, "team2": {"name": "Cobalt"}}]},
+      {"name": "Play-offs, Semi-finals", "matches": [
+        {"team1": {"name": "Birch"}, "team2": {"name": "Alder"}, "score1": 5, "score2": 0}]},
+      {"name": "Final", "matches": [{"team1": {"name": "N.N."}, "team2": {"name": "N.N."}}]}]})";
     SeasonResults results;
     std::string error;
     ASSERT_TRUE(ParseSeasonResults(json, results, error)) << error;
@@ -133,7 +137,7 @@ TEST(MatchResults, BadInputIsRefusedWithWhereItBroke) {
         {R"({"matches": [{"team1": "A\u0007B", "team2": "B"}]})", "match 1: control character in the team name"},
         {"{\"matches\": [{\"team1\": \"" + std::string(10000, 'x') + "\", \"team2\": \"B\"}]}",
          "match 1: team name longer than 100 bytes"},
-        {R"({"matches": [{"team1": "A", "team2": "A"}]})", "match 1: a team plays itself"},
+        {R"({"matches": [{"team1": "A", "team2": "A", "score": {"ft": [1, 1]}}]})", "match 1: a team plays itself"},
         {R"({"name": "x"})", "neither \"matches\" nor \"rounds\" is a list"},
         {"[1, 2]", "line 1: not a JSON object"},
         {"{\"matches\": [{\"team1\": \"\xC3\"}]}", "line 1, column 26: syntax error while parsing value - invalid string: ill-formed UTF-8 byte; last read: '\"\xC3\"'"},
