@@ -342,6 +342,13 @@ bool ParseLeagueCsv(const std::string& csv, League& league, std::string& error) 
     return true;
 }
 
+std::string PageStart() {
+    return "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" \"http://www.w3.org/TR/html4/loose.dtd\">\r\n"
+           "<html lang=\"en\">\r\n"
+           "<head>\r\n"
+           "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">\r\n";
+}
+
 std::string RenderStandingsPage(const League& league) {
     const std::string assoc = EncodePageText(league.association);
     // A real league is named as it calls itself, in the title and the heading.
@@ -353,10 +360,7 @@ std::string RenderStandingsPage(const League& league) {
         p += text;
         p += "\r\n";
     };
-    line("<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" \"http://www.w3.org/TR/html4/loose.dtd\">");
-    line("<html lang=\"en\">");
-    line("<head>");
-    line("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">");
+    p += PageStart();
     line("<title>" + heading + (league.competition.empty() ? " - National league" : "") + " - Standings</title>");
     line("<link rel=\"stylesheet\" type=\"text/css\" href=\"/static/site.css\">");
     line("<script type=\"text/javascript\">");

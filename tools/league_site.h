@@ -39,6 +39,10 @@ bool ParseLeagueCsv(const std::string& csv, League& league, std::string& error);
 // ASCII written as a character reference.
 std::string RenderStandingsPage(const League& league);
 
+// The lines every page of the site starts with, up to the open head:
+// document type, html, head and the ISO 8859-1 declaration, CRLF ends.
+std::string PageStart();
+
 // The page text for ISO 8859-1 text: markup characters and every byte from
 // 0x80 up as character references.
 std::string EncodePageText(const std::string& latin1);

@@ -267,10 +267,7 @@ std::string RenderIndexPage(const std::vector<RealLeague>& leagues) {
         p += text;
         p += "\r\n";
     };
-    line("<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" \"http://www.w3.org/TR/html4/loose.dtd\">");
-    line("<html lang=\"en\">");
-    line("<head>");
-    line("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">");
+    p += PageStart();
     line("<title>National leagues - Standings</title>");
     line("</head>");
     line("<body>");
