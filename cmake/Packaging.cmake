@@ -76,6 +76,10 @@ install(FILES ${pkg_dir}/scorvane.service DESTINATION /lib/systemd/system COMPON
 install(FILES ${pkg_dir}/scorvane-user.service RENAME scorvane.service
         DESTINATION lib/systemd/user COMPONENT scorvane)
 install(FILES ${pkg_dir}/scorvane.default RENAME scorvane DESTINATION /etc/default COMPONENT scorvane)
+# The snapshot of public match results that `scorvane serve` shows without
+# options.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/football.json
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/scorvane COMPONENT scorvane)
 
 foreach(component vemo scorvane)
   install(FILES ${pkg_dir}/copyright ${pkg_gen}/changelog.gz

@@ -1,40 +1,60 @@
-// scorvane serve: the stand-in for the outside standings site.
+// scorvane serve: the outside standings site, live: real tables from match
+// results where there are some, made-up leagues elsewhere.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
+#include <thread>
 
 #include "app/association_table.h"
 #include "app/startup.h"
 #include "tools/http_server.h"
 #include "tools/league_site.h"
+#include "tools/results_site.h"
 #include "tools/tool_command.h"
 #include "tools/tool_util.h"
 
 namespace {
 
-const char kUsage[] =
-    "usage: scorvane serve [--bind ADDR] [--port N] [--data DIR]\n"
+const char kUsageHead[] =
+    "usage: scorvane serve [--bind ADDR] [--port N] [--results SRC [--season S]\n"
+    "                      [--adjust FILE] [--names FILE] [--leagues FILE]\n"
+    "                      [--refresh MINUTES] [--only-real] | --data DIR]\n"
     "\n"
     "Serves the standings page of every association of the built-in table at\n"
     "  /associations/association=CODE/nationalleague/standings.html\n"
-    "and 404 for anything else, until interrupted (SIGINT or SIGTERM).\n"
+    "(and the list of the real leagues at /index.html), 404 for anything else,\n"
+    "until interrupted (SIGINT or SIGTERM). Pages carry Last-Modified, ETag\n"
+    "and Cache-Control; conditional requests are answered 304.\n"
     "\n"
-    "  --bind ADDR  address to listen on (default 127.0.0.1)\n"
-    "  --port N     port to listen on, 0 for any free one (default 8080)\n"
-    "  --data DIR   serve DIR/CODE.csv instead of generated leagues: one team a\n"
-    "               line, UTF-8, comma-separated: position, name, played, won,\n"
-    "               drawn, lost, goals for, goals against, goal difference,\n"
-    "               points; blank lines and lines starting with # are skipped.\n"
-    "               A missing file gives 404, a malformed one 500.\n"
+    "  --bind ADDR      address to listen on (default 127.0.0.1)\n"
+    "  --port N         port to listen on, 0 for any free one (default 8080)\n";
+const char kUsageTail[] =
+    "  --refresh MINUTES  read the results again this often (default 60; may\n"
+    "                   be a fraction; 0 never). A failed refresh keeps the\n"
+    "                   table read before and says so on stderr. Files over\n"
+    "                   the network are kept under $XDG_CACHE_HOME/scorvane.\n"
+    "  --only-real      404 for associations without results, instead of a\n"
+    "                   made-up league\n"
+    "  --data DIR       serve DIR/CODE.csv instead: one team a line, UTF-8,\n"
+    "                   comma-separated: position, name, played, won, drawn,\n"
+    "                   lost, goals for, goals against, goal difference,\n"
+    "                   points; blank lines and lines starting with # are\n"
+    "                   skipped. A missing file gives 404, a malformed one 500.\n"
     "\n"
-    "Without --data every association gets a generated league, the same one\n"
-    "for the same code every time.\n"
+    "Without --results and --data the snapshot of the current season that\n"
+    "comes with the tool gives the real tables, and associations without one\n"
+    "get a made-up league, the same one for the same code every time.\n"
     "\n"
     "stderr: 'scorvane serve: listening on HOST:PORT' at start, then one line\n"
     "per request: METHOD TARGET VERSION \"USER-AGENT\" STATUS (- for a part\n"
@@ -72,13 +92,15 @@ std::string CodeOfPath(const std::string& path) {
 HttpResponse NotFound() {
     return {404, "text/html; charset=iso-8859-1",
             "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1>"
-            "<p>There is no page at this address.</p></body></html>\r\n"};
+            "<p>There is no page at this address.</p></body></html>\r\n",
+            {}};
 }
 
 HttpResponse ServerError(const std::string& message) {
     return {500, "text/html; charset=iso-8859-1",
             "<html><head><title>500 Internal Server Error</title></head><body><h1>Internal Server Error</h1><p>" +
-                EncodePageText(message) + "</p></body></html>\r\n"};
+                EncodePageText(message) + "</p></body></html>\r\n",
+            {}};
 }
 
 // Reads DIR/CODE.csv; 0 when read, else the status to answer with.
@@ -116,9 +138,190 @@ int ReadCsv(const std::string& file, std::string& content, std::string& error) {
     return 0;
 }
 
-HttpResponse Answer(const HttpRequest& request, const std::string& dataDir) {
+std::string EntityTag(const std::string& body) {
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (unsigned char c : body) h = (h ^ c) * 0x100000001b3ull;
+    char text[24];
+    std::snprintf(text, sizeof text, "\"%016llx\"", static_cast<unsigned long long>(h));
+    return text;
+}
+
+struct Page {
+    std::string body;
+    std::string etag;
+    std::time_t modified = 0;
+};
+
+Page MakePage(std::string body, std::time_t modified) {
+    Page p;
+    p.etag = EntityTag(body);
+    p.body = std::move(body);
+    p.modified = modified;
+    return p;
+}
+
+bool TagListed(const std::string& header, const std::string& etag) {
+    if (header.find('*') != std::string::npos) return true;
+    // Weak comparison: W/"x" matches "x".
+    std::size_t from = 0;
+    while ((from = header.find('"', from)) != std::string::npos) {
+        const std::size_t end = header.find('"', from + 1);
+        if (end == std::string::npos) break;
+        if (header.compare(from, end - from + 1, etag) == 0) return true;
+        from = end + 1;
+    }
+    return false;
+}
+
+// A page with the headers that let a cache in front keep it, or 304 when
+// the client's copy is still good.
+HttpResponse Cached(const HttpRequest& request, const Page& page) {
+    HttpResponse r{200, "text/html; charset=iso-8859-1", page.body, {}};
+    r.headers = {{"ETag", page.etag}, {"Last-Modified", HttpDate(page.modified)},
+                 {"Cache-Control", "public, max-age=60"}};
+    bool fresh = false;
+    if (!request.ifNoneMatch.empty()) {
+        fresh = TagListed(request.ifNoneMatch, page.etag);
+    } else if (!request.ifModifiedSince.empty()) {
+        const std::time_t since = ParseHttpDate(request.ifModifiedSince);
+        fresh = since >= 0 && page.modified <= since;
+    }
+    if (fresh) {
+        r.status = 304;
+        r.body.clear();
+    }
+    return r;
+}
+
+// The real tables being served and the thread that reads them again.
+class RealSite {
+public:
+    RealSite(ResultsOptions options, bool onlyReal, double refreshMinutes)
+        : options_(std::move(options)), reader_(options_), onlyReal_(onlyReal), refreshMinutes_(refreshMinutes) {}
+
+    ~RealSite() { Stop(); }
+
+    // Reads every league once: from a folder, or from the cache of earlier
+    // downloads, so that the site answers at once; the network follows in
+    // the refresh thread.
+    void Start() {
+        Refresh(options_.IsUrl());
+        if (options_.IsUrl() || refreshMinutes_ > 0) worker_ = std::thread([this] { Run(); });
+    }
+
+    void Stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        reader_.Download().cancel = true;
+        wake_.notify_all();
+        if (worker_.joinable()) worker_.join();
+    }
+
+    // False when the code has no real table.
+    bool Find(const std::string& code, Page& page) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = pages_.find(code);
+        if (found == pages_.end()) return false;
+        page = found->second;
+        return true;
+    }
+
+    bool Index(Page& page) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (leagues_.empty()) return false;
+        page = index_;
+        return true;
+    }
+
+    bool OnlyReal() const { return onlyReal_; }
+
+private:
+    void Run() {
+        bool first = options_.IsUrl();
+        for (;;) {
+            if (!first) {
+                std::unique_lock<std::mutex> lock(mutex_);
+                if (refreshMinutes_ <= 0) wake_.wait(lock, [this] { return stopping_; });
+                else wake_.wait_for(lock, std::chrono::duration<double>(refreshMinutes_ * 60), [this] { return stopping_; });
+                if (stopping_) return;
+            }
+            first = false;
+            Refresh(false);
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (stopping_) return;
+        }
+    }
+
+    void Refresh(bool cacheOnly) {
+        const std::time_t now = std::time(nullptr);
+        for (const LeagueMapping& m : options_.map) {
+            RealLeague league;
+            std::string error, note;
+            ResultsReader::Status status;
+            if (cacheOnly) {
+                status = reader_.LoadCached(m, league, error);
+            } else {
+                // The table in memory is the last good one: no fallback to the cache.
+                status = reader_.Load(m, league, error, note, false);
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (stopping_) return;
+            }
+            if (!note.empty()) Log("scorvane serve: " + m.code + ": " + note);
+            std::lock_guard<std::mutex> lock(mutex_);
+            const auto had = pages_.find(m.code);
+            if (status == ResultsReader::Status::Loaded) {
+                std::string body = RenderStandingsPage(league.league);
+                if (had == pages_.end() || had->second.body != body) {
+                    pages_[m.code] = MakePage(std::move(body), now);
+                    if (had != pages_.end()) Log("scorvane serve: " + m.code + ": new table from " + league.origin);
+                }
+                leagues_[m.code] = std::move(league);
+            } else if (status == ResultsReader::Status::Failed && !cacheOnly) {
+                if (had != pages_.end()) {
+                    Log("scorvane serve: " + m.code + ": refresh failed: " + error +
+                        "; still serving the table of " + HttpDate(had->second.modified));
+                } else {
+                    Log("scorvane serve: " + m.code + ": " + error +
+                        (onlyReal_ ? "; answering 404" : "; serving a made-up league"));
+                }
+            }
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<RealLeague> all;
+        for (const auto& [code, league] : leagues_) all.push_back(league);
+        std::string body = RenderIndexPage(all);
+        if (body != index_.body) index_ = MakePage(std::move(body), now);
+    }
+
+    ResultsOptions options_;
+    ResultsReader reader_;
+    const bool onlyReal_;
+    const double refreshMinutes_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    std::map<std::string, Page> pages_;
+    std::map<std::string, RealLeague> leagues_;
+    Page index_;
+    std::thread worker_;
+};
+
+HttpResponse Answer(const HttpRequest& request, const std::string& dataDir, RealSite* site, std::time_t started) {
+    if (site != nullptr && request.path == "/index.html") {
+        Page index;
+        if (site->Index(index)) return Cached(request, index);
+    }
     const std::string code = CodeOfPath(request.path);
     if (code.empty()) return NotFound();
+    if (site != nullptr) {
+        Page page;
+        if (site->Find(code, page)) return Cached(request, page);
+        if (site->OnlyReal()) return NotFound();
+    }
     League league;
     if (dataDir.empty()) {
         league = GenerateLeague(code, AssociationNameForCode(code.c_str()));
@@ -141,19 +344,24 @@ HttpResponse Answer(const HttpRequest& request, const std::string& dataDir) {
         league.code = code;
         league.association = AssociationNameForCode(code.c_str());
     }
-    return {200, "text/html; charset=iso-8859-1", RenderStandingsPage(league)};
+    return Cached(request, MakePage(RenderStandingsPage(league), started));
 }
 
 int RunServe(int argc, char** argv) {
     ToolArgs args;
     std::string error;
-    if (!args.Parse(argc, argv, {{"--bind", true}, {"--port", true}, {"--data", true}}, error)) {
+    const std::string usage = std::string(kUsageHead) + kResultsOptionsHelp + kUsageTail;
+    if (!args.Parse(argc, argv,
+                    {{"--bind", true}, {"--port", true}, {"--data", true}, {"--results", true}, {"--season", true},
+                     {"--adjust", true}, {"--names", true}, {"--leagues", true}, {"--refresh", true},
+                     {"--only-real", false}},
+                    error)) {
         PrintError("serve", error);
-        std::fputs(kUsage, stderr);
+        std::fputs(usage.c_str(), stderr);
         return kExitUsage;
     }
     if (args.WantsHelp()) {
-        std::fputs(kUsage, stdout);
+        std::fputs(usage.c_str(), stdout);
         return 0;
     }
     if (!args.Operands().empty()) {
@@ -170,6 +378,23 @@ int RunServe(int argc, char** argv) {
         PrintError("serve", "empty bind address");
         return kExitUsage;
     }
+    const bool resultsGiven = args.Has("--results") || args.Has("--season") || args.Has("--adjust") ||
+                              args.Has("--names") || args.Has("--leagues") || args.Has("--refresh") ||
+                              args.Has("--only-real");
+    if (args.Has("--data") && resultsGiven) {
+        PrintError("serve", "--data cannot be combined with the options of --results");
+        return kExitUsage;
+    }
+    double refresh = 60;
+    if (args.Has("--refresh")) {
+        const std::string text = args.Value("--refresh");
+        char* end = nullptr;
+        refresh = std::strtod(text.c_str(), &end);
+        if (text.empty() || end == nullptr || *end != '\0' || !(refresh >= 0) || refresh > 525600) {
+            PrintError("serve", "refresh '" + text + "' is not a number of minutes from 0 to 525600");
+            return kExitUsage;
+        }
+    }
     std::string dataDir = args.Value("--data");
     if (args.Has("--data")) {
         struct stat st;
@@ -178,6 +403,21 @@ int RunServe(int argc, char** argv) {
             return kExitFailure;
         }
         while (dataDir.size() > 1 && dataDir.back() == '/') dataDir.pop_back();
+    }
+    std::unique_ptr<RealSite> site;
+    if (!args.Has("--data")) {
+        const std::string bundled = args.Has("--results") ? std::string() : BundledResultsFolder();
+        if (args.Has("--results") || !bundled.empty()) {
+            ResultsOptions options;
+            if (!ReadResultsOptions(args, bundled, options, error)) {
+                PrintError("serve", error);
+                return kExitFailure;
+            }
+            site = std::make_unique<RealSite>(std::move(options), args.Has("--only-real"), refresh);
+        } else if (resultsGiven) {
+            PrintError("serve", "no results: give --results");
+            return kExitUsage;
+        }
     }
 
     HttpServer server;
@@ -196,14 +436,25 @@ int RunServe(int argc, char** argv) {
     sigaction(SIGTERM, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    if (site) site->Start();
     Log("scorvane serve: listening on " + server.BoundAddress());
-    const HttpServer::Handler handler = [&dataDir](const HttpRequest& r) { return Answer(r, dataDir); };
-    const std::function<void(const std::string&)> log = Log;
-    server.Serve(handler, stopPipe[0], log);
+    const std::time_t started = std::time(nullptr);
+    RealSite* real = site.get();
+    const HttpServer::Handler handler = [&dataDir, real, started](const HttpRequest& r) {
+        return Answer(r, dataDir, real, started);
+    };
+    const HttpServer::Log log = Log;
+    const bool served = server.Serve(handler, stopPipe[0], log, error);
+    if (site) site->Stop();
+    if (!served) {
+        PrintError("serve", error);
+        return kExitFailure;
+    }
     Log("scorvane serve: stopped");
     return 0;
 }
 
 }  // namespace
 
-SCORVANE_TOOL_COMMAND(serve, "serve", "serve stand-in standings pages on loopback", RunServe);
+SCORVANE_TOOL_COMMAND(serve, "serve", "serve standings pages: real tables from match results, or made-up leagues",
+                      RunServe);

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <microhttpd.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -12,14 +13,15 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <thread>
-#include <vector>
+#include <map>
+#include <mutex>
 
 #include "tools/tool_util.h"
 
 const char* HttpReason(int status) {
     switch (status) {
         case 200: return "OK";
+        case 304: return "Not Modified";
         case 400: return "Bad Request";
         case 404: return "Not Found";
         case 405: return "Method Not Allowed";
@@ -32,109 +34,59 @@ const char* HttpReason(int status) {
     }
 }
 
+std::string HttpDate(std::time_t t) {
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[64];
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &tm);
+    return text;
+}
+
+std::time_t ParseHttpDate(const std::string& text) {
+    std::tm tm{};
+    const char* end = strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &tm);
+    if (end == nullptr || *end != '\0') return -1;
+    return timegm(&tm);
+}
+
 namespace {
 
-bool SendAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
+using Clock = std::chrono::steady_clock;
 
 std::string ErrorPage(int status) {
     const std::string title = std::to_string(status) + " " + HttpReason(status);
     return "<html><head><title>" + title + "</title></head><body><h1>" + title + "</h1></body></html>\r\n";
 }
 
-std::string Serialise(const HttpResponse& r, bool withBody, bool allowHeader) {
-    std::string head = "HTTP/1.1 " + std::to_string(r.status) + " " + HttpReason(r.status) + "\r\n";
-    head += "Server: scorvane\r\n";
-    head += "Content-Type: " + r.contentType + "\r\n";
-    head += "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
-    if (allowHeader) head += "Allow: GET, HEAD\r\n";
-    head += "Connection: close\r\n\r\n";
-    return withBody ? head + r.body : head;
-}
+// A connection from accept to close. `watch` is our own descriptor of the
+// socket: the library closes its own when it is done, and a shutdown through
+// ours can never reach a later connection that reuses the number.
+struct Connection {
+    int fd = -1;     // the library's
+    int watch = -1;  // ours
+    Clock::time_point deadline;
+    bool cut = false;
+};
 
-bool IsToken(const std::string& s) {
-    if (s.empty()) return false;
-    for (unsigned char c : s) {
-        if (c <= 0x20 || c >= 0x7F || std::strchr("()<>@,;:\\\"/[]?={}", c) != nullptr) return false;
-    }
-    return true;
-}
+// A connection turned away: its busy answer is on the way, and its request
+// is read and thrown away until the client closes or the grace runs out, so
+// that the close does not reset the connection under the answer.
+struct Turned {
+    int fd;
+    Clock::time_point until;
+};
 
-bool IsVersion(const std::string& v) {
-    return v.size() == 8 && v.compare(0, 5, "HTTP/") == 0 && v[5] >= '0' && v[5] <= '9' && v[6] == '.' &&
-           v[7] >= '0' && v[7] <= '9';
-}
+struct ServerState {
+    const HttpServer::Handler* handler = nullptr;
+    const HttpServer::Log* log = nullptr;
+    std::mutex mutex;
+    std::map<long, Connection> open;
+    long nextId = 1;
+};
 
-std::string Lower(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return s;
-}
-
-std::string TrimBlanks(const std::string& s) {
-    const size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
-    const size_t e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
-}
-
-// Status for a malformed head, or 0 when `request` was filled.
-int ParseHead(const std::string& head, HttpRequest& request) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start <= head.size()) {
-        size_t nl = head.find('\n', start);
-        if (nl == std::string::npos) nl = head.size();
-        std::string l = head.substr(start, nl - start);
-        if (!l.empty() && l.back() == '\r') l.pop_back();
-        lines.push_back(l);
-        start = nl + 1;
-    }
-    // Blank lines before the request line are tolerated.
-    size_t first = 0;
-    while (first < lines.size() && lines[first].empty()) ++first;
-    if (first == lines.size()) return 400;
-
-    const std::string& requestLine = lines[first];
-    const size_t sp1 = requestLine.find(' ');
-    const size_t sp2 = sp1 == std::string::npos ? sp1 : requestLine.find(' ', sp1 + 1);
-    if (sp2 == std::string::npos || requestLine.find(' ', sp2 + 1) != std::string::npos) return 400;
-    request.method = requestLine.substr(0, sp1);
-    request.target = requestLine.substr(sp1 + 1, sp2 - sp1 - 1);
-    request.version = requestLine.substr(sp2 + 1);
-    if (!IsToken(request.method) || request.target.empty() || !IsVersion(request.version)) return 400;
-    for (unsigned char c : request.target) {
-        if (c <= 0x20 || c >= 0x7F) return 400;
-    }
-    request.path = request.target;
-    if (Lower(request.target.substr(0, 7)) == "http://") {
-        const size_t slash = request.target.find('/', 7);
-        request.path = slash == std::string::npos ? "/" : request.target.substr(slash);
-    } else if (request.target[0] != '/') {
-        return 400;
-    }
-
-    for (size_t i = first + 1; i < lines.size(); ++i) {
-        const std::string& l = lines[i];
-        if (l.empty()) break;
-        const size_t colon = l.find(':');
-        if (colon == std::string::npos || colon == 0 || !IsToken(l.substr(0, colon))) return 400;
-        if (Lower(l.substr(0, colon)) == "user-agent" && !request.hasUserAgent) {
-            request.hasUserAgent = true;
-            request.userAgent = TrimBlanks(l.substr(colon + 1));
-        }
-    }
-    if (request.version[5] != '1') return 505;
-    return 0;
+std::string Header(MHD_Connection* c, const char* name) {
+    const char* v = MHD_lookup_connection_value(c, MHD_HEADER_KIND, name);
+    return v == nullptr ? std::string() : std::string(v);
 }
 
 std::string LogLine(const HttpRequest& r, int status) {
@@ -142,6 +94,127 @@ std::string LogLine(const HttpRequest& r, int status) {
     return field(r.method) + " " + field(r.target) + " " + field(r.version) + " " +
            (r.hasUserAgent ? "\"" + EscapeForQuotes(r.userAgent) + "\"" : std::string("-")) + " " +
            std::to_string(status);
+}
+
+MHD_Result Queue(MHD_Connection* c, const HttpResponse& r, bool allow) {
+    MHD_Response* response =
+        MHD_create_response_from_buffer(r.body.size(), const_cast<char*>(r.body.data()), MHD_RESPMEM_MUST_COPY);
+    if (response == nullptr) return MHD_NO;
+    MHD_add_response_header(response, "Server", "scorvane");
+    MHD_add_response_header(response, "Content-Type", r.contentType.c_str());
+    MHD_add_response_header(response, "Connection", "close");
+    if (allow) MHD_add_response_header(response, "Allow", "GET, HEAD");
+    for (const auto& h : r.headers) MHD_add_response_header(response, h.first.c_str(), h.second.c_str());
+    const MHD_Result queued = MHD_queue_response(c, static_cast<unsigned>(r.status), response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
+// A request from its request line on: the target exactly as sent (the
+// library hands the handler its path without the query, decoded), and
+// whether it has been answered.
+struct RequestState {
+    std::string target;
+    bool answered = false;
+};
+
+void* OnRequestLine(void*, const char* uri, MHD_Connection*) { return new RequestState{uri, false}; }
+
+// A request the library refused itself (a malformed head, one too large, an
+// unknown protocol version) gets its log line here, with what is known of it.
+void OnRequestDone(void* cls, MHD_Connection* c, void** requestState, MHD_RequestTerminationCode) {
+    auto* line = static_cast<RequestState*>(*requestState);
+    if (line != nullptr && !line->answered) {
+        const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_HTTP_STATUS);
+        const unsigned status = info != nullptr ? info->http_status : 0;
+        (*static_cast<ServerState*>(cls)->log)("- " + (line->target.empty() ? "-" : EscapeForQuotes(line->target)) +
+                                               " - - " + (status != 0 ? std::to_string(status) : "-"));
+    }
+    delete line;
+    *requestState = nullptr;
+}
+
+MHD_Result OnRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char* version,
+                     const char*, std::size_t* uploadSize, void** requestState) {
+    auto* state = static_cast<ServerState*>(cls);
+    auto* line = static_cast<RequestState*>(*requestState);
+    if (line == nullptr) *requestState = line = new RequestState{url, false};
+    // A request body is never wanted: the answer goes out on the first call
+    // and the library throws the body away.
+    if (line->answered) {
+        *uploadSize = 0;
+        return MHD_YES;
+    }
+    line->answered = true;
+
+    HttpRequest request;
+    request.method = method;
+    request.target = line->target;
+    request.version = version;
+    const char* agent = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_USER_AGENT);
+    request.hasUserAgent = agent != nullptr;
+    if (agent != nullptr) request.userAgent = agent;
+    request.ifNoneMatch = Header(c, MHD_HTTP_HEADER_IF_NONE_MATCH);
+    request.ifModifiedSince = Header(c, MHD_HTTP_HEADER_IF_MODIFIED_SINCE);
+    request.path = request.target;
+    if (request.target.size() >= 7 && strncasecmp(request.target.c_str(), "http://", 7) == 0) {
+        const std::size_t slash = request.target.find('/', 7);
+        request.path = slash == std::string::npos ? "/" : request.target.substr(slash);
+    }
+
+    HttpResponse response;
+    if (request.path.empty() || request.path[0] != '/') {
+        response = HttpResponse{400, "text/html; charset=iso-8859-1", ErrorPage(400), {}};
+    } else if (request.method != "GET" && request.method != "HEAD") {
+        response = HttpResponse{405, "text/html; charset=iso-8859-1", ErrorPage(405), {}};
+    } else {
+        try {
+            response = (*state->handler)(request);
+        } catch (const std::exception& e) {
+            (*state->log)(std::string("scorvane serve: ") + e.what());
+            response = HttpResponse{500, "text/html; charset=iso-8859-1", ErrorPage(500), {}};
+        }
+    }
+    (*state->log)(LogLine(request, response.status));
+    return Queue(c, response, response.status == 405);
+}
+
+void OnConnection(void* cls, MHD_Connection* c, void** socketState, MHD_ConnectionNotificationCode code) {
+    auto* state = static_cast<ServerState*>(cls);
+    std::lock_guard<std::mutex> lock(state->mutex);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
+        for (auto& [id, conn] : state->open) {
+            if (info != nullptr && conn.fd == info->connect_fd) *socketState = reinterpret_cast<void*>(id);
+        }
+        return;
+    }
+    const long id = reinterpret_cast<long>(*socketState);
+    const auto found = state->open.find(id);
+    if (found == state->open.end()) return;
+    close(found->second.watch);
+    state->open.erase(found);
+}
+
+void SendBusy(int fd) {
+    const std::string page = ErrorPage(503);
+    const std::string answer = "HTTP/1.1 503 Service Unavailable\r\nServer: scorvane\r\n"
+                               "Content-Type: text/html; charset=iso-8859-1\r\nContent-Length: " +
+                               std::to_string(page.size()) + "\r\nRetry-After: 5\r\nConnection: close\r\n\r\n" + page;
+    // A fresh socket's send buffer takes the whole small answer at once.
+    [[maybe_unused]] ssize_t sent = send(fd, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    shutdown(fd, SHUT_WR);
+}
+
+// True when the client is done: closed its side or failed.
+bool Drain(int fd) {
+    char buffer[4096];
+    for (int i = 0; i < 16; ++i) {
+        const ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n == 0) return true;
+        if (n < 0) return errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+    }
+    return false;
 }
 
 }  // namespace
@@ -171,7 +244,7 @@ bool HttpServer::Listen(const std::string& address, int port, std::string& error
         }
         const int one = 1;
         setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        if (bind(fd, a->ai_addr, a->ai_addrlen) != 0 || listen(fd, 128) != 0) {
+        if (bind(fd, a->ai_addr, a->ai_addrlen) != 0 || listen(fd, 256) != 0) {
             lastError = std::strerror(errno);
             close(fd);
             continue;
@@ -204,122 +277,103 @@ bool HttpServer::Listen(const std::string& address, int port, std::string& error
 
 std::string HttpServer::BoundAddress() const { return host_ + ":" + std::to_string(port_); }
 
-void HttpServer::Serve(const Handler& handler, int stopFd, const std::function<void(const std::string&)>& log) {
-    handler_ = &handler;
-    log_ = &log;
+bool HttpServer::Serve(const Handler& handler, int stopFd, const Log& log, std::string& error) {
+    ServerState state;
+    state.handler = &handler;
+    state.log = &log;
+    // The library's own pool holds the request head and the answer's head;
+    // a head that does not fit is answered 431 by the library.
+    MHD_Daemon* daemon = MHD_start_daemon(
+        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL | MHD_USE_ITC |
+            MHD_USE_NO_LISTEN_SOCKET,
+        0, nullptr, nullptr, &OnRequest, &state, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+        static_cast<std::size_t>(kMaxHeaderBytes + 4096), MHD_OPTION_CONNECTION_TIMEOUT,
+        static_cast<unsigned>(kConnectionSeconds), MHD_OPTION_CONNECTION_LIMIT,
+        static_cast<unsigned>(kMaxConnections + 8), MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, &state,
+        MHD_OPTION_URI_LOG_CALLBACK, &OnRequestLine, nullptr, MHD_OPTION_NOTIFY_COMPLETED, &OnRequestDone, &state,
+        MHD_OPTION_END);
+    if (daemon == nullptr) {
+        error = "the HTTP library did not start";
+        return false;
+    }
+
+    constexpr std::size_t kMaxTurned = 512;
+    std::vector<Turned> turned;
     for (;;) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {stopFd, POLLIN, 0}};
-        const int ready = poll(fds, 2, -1);
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            break;
+        const auto now = Clock::now();
+        // Connections past their deadline lose their socket; the library
+        // then finds it closed and ends them.
+        Clock::time_point next = now + std::chrono::seconds(1);
+        {
+            std::lock_guard<std::mutex> lock(state.mutex);
+            for (auto& [id, conn] : state.open) {
+                if (!conn.cut && conn.deadline <= now) {
+                    shutdown(conn.watch, SHUT_RDWR);
+                    conn.cut = true;
+                }
+                if (!conn.cut) next = std::min(next, conn.deadline);
+            }
         }
+        turned.erase(std::remove_if(turned.begin(), turned.end(),
+                                    [now](const Turned& t) {
+                                        if (t.until > now && !Drain(t.fd)) return false;
+                                        close(t.fd);
+                                        return true;
+                                    }),
+                     turned.end());
+        std::vector<pollfd> fds = {{listenFd_, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        for (const Turned& t : turned) {
+            fds.push_back({t.fd, POLLIN, 0});
+            next = std::min(next, t.until);
+        }
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count() + 1;
+        const int ready = poll(fds.data(), fds.size(), static_cast<int>(std::max<long>(wait, 1)));
+        if (ready < 0 && errno != EINTR) break;
+        if (ready <= 0) continue;
         if (fds[1].revents != 0) break;
         if ((fds[0].revents & POLLIN) == 0) continue;
-        const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        sockaddr_storage peer{};
+        socklen_t peerLength = sizeof peer;
+        const int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_CLOEXEC);
         if (fd < 0) continue;  // the client gave up, or the process is out of descriptors for a moment
-        timeval limit{kClientTimeoutSeconds, 0};
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (static_cast<int>(open_.size()) >= kMaxConnections) {
-                HttpResponse busy{503, "text/html; charset=iso-8859-1", ErrorPage(503)};
-                SendAll(fd, Serialise(busy, true, false));
+        std::unique_lock<std::mutex> lock(state.mutex);
+        if (static_cast<int>(state.open.size()) >= kMaxConnections) {
+            lock.unlock();
+            SendBusy(fd);
+            if (turned.size() < kMaxTurned) {
+                turned.push_back({fd, Clock::now() + std::chrono::seconds(2)});
+            } else {
+                Drain(fd);
                 close(fd);
-                continue;
             }
-            open_.insert(fd);
+            continue;
         }
-        std::thread([this, fd] { HandleConnection(fd); }).detach();
+        const int watch = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (watch < 0) {
+            close(fd);
+            continue;
+        }
+        const long id = state.nextId++;
+        state.open[id] = Connection{fd, watch, Clock::now() + std::chrono::seconds(kConnectionSeconds), false};
+        lock.unlock();
+        if (MHD_add_connection(daemon, fd, reinterpret_cast<sockaddr*>(&peer), peerLength) != MHD_YES) {
+            // The library has closed its descriptor already.
+            lock.lock();
+            const auto found = state.open.find(id);
+            if (found != state.open.end()) {
+                close(found->second.watch);
+                state.open.erase(found);
+            }
+        }
     }
     close(listenFd_);
     listenFd_ = -1;
-    // Connections still waiting for their client are cut short; those
-    // computing or sending an answer finish it.
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (int fd : open_) shutdown(fd, SHUT_RD);
-    idle_.wait(lock, [this] { return open_.empty(); });
-}
-
-void HttpServer::HandleConnection(int fd) {
-    std::string head;
-    int status = 0;
-    bool timedOut = false;
-    char buffer[4096];
-    size_t end = std::string::npos;
-    // The whole head must arrive within the limit, however it is spread
-    // out: a client trickling one byte at a time cannot hold a connection.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kClientTimeoutSeconds);
-    while (end == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd wait{fd, POLLIN, 0};
-        const int ready = left.count() > 0 ? poll(&wait, 1, static_cast<int>(left.count())) : 0;
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready == 0) {
-            timedOut = true;
-            break;
-        }
-        const ssize_t n = ready < 0 ? -1 : recv(fd, buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            timedOut = errno == EAGAIN || errno == EWOULDBLOCK;
-            break;
-        }
-        if (n == 0) break;
-        const size_t searchFrom = head.size() > 3 ? head.size() - 3 : 0;
-        head.append(buffer, static_cast<size_t>(n));
-        const size_t crlf = head.find("\r\n\r\n", searchFrom);
-        const size_t lf = head.find("\n\n", searchFrom);
-        end = std::min(crlf == std::string::npos ? crlf : crlf + 4, lf == std::string::npos ? lf : lf + 2);
-        if (end == std::string::npos && head.size() > kMaxHeaderBytes) status = 431;
-        if (end != std::string::npos && end > kMaxHeaderBytes) status = 431;
-        if (status != 0) break;
-    }
-
-    HttpRequest request;
-    HttpResponse response;
-    bool answer = true;
-    if (status == 0 && end == std::string::npos) {
-        // A connection that closed or timed out before sending anything is
-        // no request at all.
-        if (head.find_first_not_of("\r\n") == std::string::npos) {
-            answer = false;
-        } else {
-            status = timedOut ? 408 : 400;
-        }
-    }
-    if (answer && status == 0) status = ParseHead(head.substr(0, end), request);
-    const bool head_only = request.method == "HEAD";
-    if (answer) {
-        if (status == 0 && request.method != "GET" && request.method != "HEAD") status = 405;
-        if (status == 0) {
-            try {
-                response = (*handler_)(request);
-            } catch (const std::exception& e) {
-                (*log_)(std::string("scorvane serve: ") + e.what());
-                response = HttpResponse{500, "text/html; charset=iso-8859-1", ErrorPage(500)};
-            }
-        } else {
-            response = HttpResponse{status, "text/html; charset=iso-8859-1", ErrorPage(status)};
-        }
-        SendAll(fd, Serialise(response, !head_only, response.status == 405));
-        (*log_)(LogLine(request, response.status));
-        // Half-close and let the client read everything before the socket
-        // goes: closing with unread input would reset the connection and
-        // could destroy the answer on its way.
-        shutdown(fd, SHUT_WR);
-        timeval linger{1, 0};
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &linger, sizeof linger);
-        for (int i = 0; i < 64 && recv(fd, buffer, sizeof buffer, 0) > 0; ++i) {
-        }
-    }
-    // Forget the descriptor before closing it: once closed, its number may
-    // already belong to the next connection.
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        open_.erase(fd);
-        close(fd);
-        if (open_.empty()) idle_.notify_all();
-    }
+    for (const Turned& t : turned) close(t.fd);
+    // Stopping the library ends every connection and joins its thread; the
+    // connections that are closed report it, so what is left is ours alone.
+    MHD_stop_daemon(daemon);
+    std::lock_guard<std::mutex> lock(state.mutex);
+    for (auto& [id, conn] : state.open) close(conn.watch);
+    state.open.clear();
+    return true;
 }

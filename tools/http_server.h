@@ -1,14 +1,14 @@
 #pragma once
-// A small HTTP/1.x server for the stand-in site: one request per
-// connection, one thread per connection, time limits on every read and
-// write, a stop descriptor for a clean shutdown.
+// The HTTP side of `scorvane serve`: libmicrohttpd parses and answers, one
+// thread per connection; we accept, so that a connection past the limit
+// still gets its "busy" answer, and every connection has one deadline from
+// accept to close however slowly its client sends.
 
-#include <atomic>
-#include <condition_variable>
+#include <ctime>
 #include <functional>
-#include <mutex>
-#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct HttpRequest {
     std::string method;
@@ -17,17 +17,21 @@ struct HttpRequest {
     std::string version;  // "HTTP/1.0"
     bool hasUserAgent = false;
     std::string userAgent;
+    std::string ifNoneMatch;      // "" when not sent
+    std::string ifModifiedSince;  // "" when not sent
 };
 
 struct HttpResponse {
     int status = 200;
     std::string contentType = "text/html; charset=iso-8859-1";
     std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;  // beyond type and length
 };
 
 class HttpServer {
 public:
     using Handler = std::function<HttpResponse(const HttpRequest&)>;
+    using Log = std::function<void(const std::string&)>;
 
     HttpServer() = default;
     ~HttpServer();
@@ -41,28 +45,25 @@ public:
     int Port() const { return port_; }
 
     // Serves until `stopFd` becomes readable, then lets the connections in
-    // flight end (cutting short those that wait on their client) and returns.
-    // Each answered request is reported to `log`.
-    void Serve(const Handler& handler, int stopFd, const std::function<void(const std::string&)>& log);
+    // flight end and returns. Each answered request is reported to `log`.
+    // False with `error` when the HTTP library does not start.
+    bool Serve(const Handler& handler, int stopFd, const Log& log, std::string& error);
 
-    // Limits of one request.
+    // Limits of one connection.
     static constexpr std::size_t kMaxHeaderBytes = 16 * 1024;
-    static constexpr int kClientTimeoutSeconds = 10;
+    static constexpr int kConnectionSeconds = 10;
     static constexpr int kMaxConnections = 64;
 
 private:
-    void HandleConnection(int fd);
-
     int listenFd_ = -1;
     int port_ = 0;
     std::string host_;
-    const Handler* handler_ = nullptr;
-    const std::function<void(const std::string&)>* log_ = nullptr;
-
-    std::mutex mutex_;
-    std::condition_variable idle_;
-    std::set<int> open_;  // connections in flight
 };
 
 // The reason phrase of a status code.
 const char* HttpReason(int status);
+
+// RFC 7231 date of a time: "Sun, 06 Nov 1994 08:49:37 GMT"; ParseHttpDate
+// reads it back, -1 for anything else.
+std::string HttpDate(std::time_t t);
+std::time_t ParseHttpDate(const std::string& text);

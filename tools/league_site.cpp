@@ -342,8 +342,17 @@ bool ParseLeagueCsv(const std::string& csv, League& league, std::string& error) 
     return true;
 }
 
+std::string PageStart() {
+    return "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" \"http://www.w3.org/TR/html4/loose.dtd\">\r\n"
+           "<html lang=\"en\">\r\n"
+           "<head>\r\n"
+           "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">\r\n";
+}
+
 std::string RenderStandingsPage(const League& league) {
     const std::string assoc = EncodePageText(league.association);
+    // A real league is named as it calls itself, in the title and the heading.
+    const std::string heading = league.competition.empty() ? assoc : EncodePageText(league.competition);
     const std::string base = "/associations/association=" + league.code;
     std::string p;
     p.reserve(8192 + 1024 * league.teams.size());
@@ -351,11 +360,8 @@ std::string RenderStandingsPage(const League& league) {
         p += text;
         p += "\r\n";
     };
-    line("<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" \"http://www.w3.org/TR/html4/loose.dtd\">");
-    line("<html lang=\"en\">");
-    line("<head>");
-    line("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">");
-    line("<title>" + assoc + " - National league - Standings</title>");
+    p += PageStart();
+    line("<title>" + heading + (league.competition.empty() ? " - National league" : "") + " - Standings</title>");
     line("<link rel=\"stylesheet\" type=\"text/css\" href=\"/static/site.css\">");
     line("<script type=\"text/javascript\">");
     line("// Marks the row under the pointer; the style sheet does the rest.");
@@ -379,7 +385,7 @@ std::string RenderStandingsPage(const League& league) {
     line("</ul>");
     line("</div>");
     line("<div id=\"content\">");
-    line("<h1>" + assoc + "</h1>");
+    line("<h1>" + heading + "</h1>");
     line("<h2>National league &middot; Standings" +
          (league.matchday > 0 ? " after matchday " + std::to_string(league.matchday) : std::string()) + "</h2>");
     line("<!-- standings table -->");

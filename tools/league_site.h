@@ -15,6 +15,7 @@ struct LeagueTeam {
 struct League {
     std::string code;
     std::string association;  // display name
+    std::string competition;  // a real league's name, ISO 8859-1; "" for a made-up one
     int matchday = 0;         // 0 when unknown
     std::vector<LeagueTeam> teams;
 };
@@ -37,6 +38,10 @@ bool ParseLeagueCsv(const std::string& csv, League& league, std::string& error);
 // The standings page, CRLF line ends, every byte of text outside printable
 // ASCII written as a character reference.
 std::string RenderStandingsPage(const League& league);
+
+// The lines every page of the site starts with, up to the open head:
+// document type, html, head and the ISO 8859-1 declaration, CRLF ends.
+std::string PageStart();
 
 // The page text for ISO 8859-1 text: markup characters and every byte from
 // 0x80 up as character references.

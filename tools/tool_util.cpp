@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <nlohmann/json.hpp>
 
 #include "acquire/standings_table.h"
 #include "display/trace_canvas.h"
@@ -209,31 +210,15 @@ std::string EscapeCell(const std::string& latin1) {
 }
 
 std::string JsonString(const std::string& latin1) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out = "\"";
-    for (unsigned char c : latin1) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20 || c == 0x7F) {
-                    out += "\\u00";
-                    out += digits[c >> 4];
-                    out += digits[c & 15];
-                } else if (c < 0x80) {
-                    out += static_cast<char>(c);
-                } else {
-                    out += static_cast<char>(0xC0 | (c >> 6));
-                    out += static_cast<char>(0x80 | (c & 0x3F));
-                }
-        }
+    // The library leaves DEL as it is; our output has always escaped it, as
+    // it does the other control characters.
+    const std::string dumped = nlohmann::json(Latin1ToUtf8(latin1)).dump();
+    std::string out;
+    out.reserve(dumped.size());
+    for (char c : dumped) {
+        if (c == '\x7F') out += "\\u007f";
+        else out += c;
     }
-    out += '"';
     return out;
 }
 

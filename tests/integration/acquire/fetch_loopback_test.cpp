@@ -298,7 +298,9 @@ TEST_F(Fetch, ServedLeagueComesOutAlignedAndAddsUp) {
         }
         EXPECT_EQ(wins, losses);
         EXPECT_EQ(goalsFor, goalsAgainst);
-        EXPECT_TRUE(accented);
+        // Real tables for ger and bra (München, São Paulo), a made-up one for
+        // fro; the Premier League has no accented club.
+        if (std::string(code) != "eng") EXPECT_TRUE(accented);
         // The same code gives the same league every time.
         ASSERT_TRUE(Download(ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve.port()), code)));
         EXPECT_EQ(Table(), rows);

@@ -37,7 +37,8 @@ expect_files "$vemo_deb" "${vemo_files[@]}"
 expect_files "$scorvane_deb" "$x ./usr/bin/scorvane" "$r ./usr/share/man/man1/scorvane.1.gz" \
   "$r ./usr/share/bash-completion/completions/scorvane" "$r ./lib/systemd/system/scorvane.service" \
   "$r ./usr/lib/systemd/user/scorvane.service" "$r ./etc/default/scorvane" \
-  "$r ./usr/share/doc/scorvane/copyright" "$r ./usr/share/doc/scorvane/changelog.gz"
+  "$r ./usr/share/doc/scorvane/copyright" "$r ./usr/share/doc/scorvane/changelog.gz" \
+  $(cd "$DATA_DIR" && find . -type f -printf "$r ./usr/share/scorvane/football.json/%P\n")
 
 # Versions from the one place, dependencies from the libraries linked.
 expect_eq "$(dpkg-deb -f "$vemo_deb" Version)" "$VERSION" "vemo package version"
@@ -74,6 +75,8 @@ rows=$(XDG_CONFIG_HOME=$WORK/config "$TOOL" fetch eng) || fail "fetch eng"
 grep -qxF "GET $(standings_path eng) HTTP/1.0 \"Vemo\" 200" "$SERVE_LOG" || fail "serve did not answer fetch"
 expect_eq "$rows" "$(curl -s "$(standings_url eng)" | "$TOOL" extract)" "fetched rows against the page's own"
 [ "$(wc -l <<<"$rows")" -gt 2 ] || fail "fetch printed no table: $rows"
+# Without options the installed serve shows the bundled real table.
+grep -q $'\tArsenal FC\t' <<<"$rows" || fail "the installed serve shows no real Premier League: $rows"
 stop_serve
 
 # Completion offers the commands and options the installed program knows.

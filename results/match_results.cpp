@@ -1,0 +1,211 @@
+#include "results/match_results.h"
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using nlohmann::json;
+
+// "line L, column C" of a byte offset, counting as an editor does.
+std::string Where(const std::string& text, std::size_t offset) {
+    offset = std::min(offset, text.size());
+    std::size_t line = 1, column = 1;
+    for (std::size_t i = 0; i < offset; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+// A round's name as an error message may quote it: short, and without the
+// control characters a hostile file could put there.
+std::string RoundName(const json& value) {
+    std::string name = value.get<std::string>().substr(0, 40);
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    }
+    return name;
+}
+
+bool IsKnockoutRound(std::string round) {
+    for (char& c : round) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return round.find("final") != std::string::npos || round.find("playoff") != std::string::npos ||
+           round.find("play-off") != std::string::npos;
+}
+
+bool CheckTeamName(const std::string& name, std::string& problem) {
+    if (name.empty()) {
+        problem = "empty team name";
+        return false;
+    }
+    if (name.size() > kMaxTeamNameBytes) {
+        problem = "team name longer than " + std::to_string(kMaxTeamNameBytes) + " bytes";
+        return false;
+    }
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) {
+            problem = "control character in the team name";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TeamOf(const json& side, bool objectForm, std::string& name, std::string& problem) {
+    const json* value = &side;
+    if (objectForm && side.is_object()) {
+        const auto found = side.find("name");
+        if (found == side.end()) {
+            problem = "team without a name";
+            return false;
+        }
+        value = &*found;
+    }
+    if (!value->is_string()) {
+        problem = "team is not a text";
+        return false;
+    }
+    name = value->get<std::string>();
+    return CheckTeamName(name, problem);
+}
+
+bool Goals(const json& value, int& goals) {
+    if (!value.is_number_integer()) return false;
+    const auto n = value.get<long long>();
+    if (n < 0 || n > kMaxGoals) return false;
+    goals = static_cast<int>(n);
+    return true;
+}
+
+// One match of either shape; `problem` says what is wrong with it.
+bool ReadMatch(const json& m, MatchResult& match, std::string& problem) {
+    if (!m.is_object()) {
+        problem = "not an object";
+        return false;
+    }
+    const auto team1 = m.find("team1"), team2 = m.find("team2");
+    if (team1 == m.end() || team2 == m.end()) {
+        problem = "team1 or team2 missing";
+        return false;
+    }
+    if (!TeamOf(*team1, true, match.home, problem) || !TeamOf(*team2, true, match.away, problem)) return false;
+    const auto score = m.find("score");
+    if (score != m.end() && !score->is_null()) {
+        if (!score->is_object()) {
+            problem = "score is not an object";
+            return false;
+        }
+        const auto ft = score->find("ft");
+        if (ft != score->end() && !ft->is_null()) {
+            if (!ft->is_array() || ft->size() != 2 || !Goals((*ft)[0], match.homeGoals) ||
+                !Goals((*ft)[1], match.awayGoals)) {
+                problem = "full-time score is not two numbers from 0 to " + std::to_string(kMaxGoals);
+                return false;
+            }
+            match.played = true;
+        }
+        return true;
+    }
+    const auto s1 = m.find("score1"), s2 = m.find("score2");
+    const bool has1 = s1 != m.end() && !s1->is_null(), has2 = s2 != m.end() && !s2->is_null();
+    if (has1 != has2 || (has1 && (!Goals(*s1, match.homeGoals) || !Goals(*s2, match.awayGoals)))) {
+        problem = "score1 and score2 are not two numbers from 0 to " + std::to_string(kMaxGoals);
+        return false;
+    }
+    match.played = has1;
+    return true;
+}
+
+}  // namespace
+
+bool ParseSeasonResults(const std::string& text, SeasonResults& out, std::string& error) {
+    out = SeasonResults{};
+    if (text.size() > kMaxResultsBytes) {
+        error = "larger than " + std::to_string(kMaxResultsBytes / (1024 * 1024)) + " MiB";
+        return false;
+    }
+    json doc;
+    try {
+        doc = json::parse(text);
+    } catch (const json::parse_error& e) {
+        // The message carries the library's own position; ours names line
+        // and column, which is what an editor shows.
+        const std::string what = e.what();
+        const std::size_t column = what.find("column ");
+        const std::size_t colon = what.find(": ", column == std::string::npos ? 0 : column);
+        error = Where(text, e.byte > 0 ? e.byte - 1 : 0) + ": " +
+                (colon == std::string::npos ? what : what.substr(colon + 2));
+        return false;
+    }
+    if (!doc.is_object()) {
+        error = "line 1: not a JSON object";
+        return false;
+    }
+    SeasonResults season;
+    const auto name = doc.find("name");
+    if (name != doc.end() && name->is_string()) season.name = name->get<std::string>();
+
+    // Both shapes reduce to a list of (round name, match) pairs.
+    std::vector<std::pair<std::string, const json*>> listed;
+    const auto matches = doc.find("matches");
+    const auto rounds = doc.find("rounds");
+    if (matches != doc.end() && matches->is_array()) {
+        for (const json& m : *matches) {
+            std::string round;
+            if (m.is_object() && m.contains("round") && m["round"].is_string()) round = RoundName(m["round"]);
+            listed.emplace_back(round, &m);
+        }
+    } else if (rounds != doc.end() && rounds->is_array()) {
+        for (const json& r : *rounds) {
+            const auto inner = r.is_object() ? r.find("matches") : r.end();
+            if (!r.is_object() || inner == r.end() || !inner->is_array()) {
+                error = "a round without a list of matches";
+                return false;
+            }
+            const std::string round = r.contains("name") && r["name"].is_string() ? RoundName(r["name"]) : "";
+            for (const json& m : *inner) listed.emplace_back(round, &m);
+        }
+    } else {
+        error = "neither \"matches\" nor \"rounds\" is a list";
+        return false;
+    }
+    if (listed.size() > kMaxMatches) {
+        error = "more than " + std::to_string(kMaxMatches) + " matches";
+        return false;
+    }
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        MatchResult match;
+        std::string problem;
+        const bool read = ReadMatch(*listed[i].second, match, problem);
+        if (read && match.home == match.away && match.played) problem = "a team plays itself";
+        if (!read || !problem.empty()) {
+            error = "match " + std::to_string(i + 1) +
+                    (listed[i].first.empty() ? std::string() : " (round \"" + listed[i].first + "\")") + ": " + problem;
+            return false;
+        }
+        // Knockout games after the season are no league games, and a fixture
+        // whose clubs are not known yet ("N.N." against "N.N.") names none.
+        if (IsKnockoutRound(listed[i].first) || match.home == match.away) continue;
+        for (const std::string* team : {&match.home, &match.away}) {
+            if (std::find(season.teams.begin(), season.teams.end(), *team) == season.teams.end()) {
+                if (season.teams.size() == kMaxTeams) {
+                    error = "more than " + std::to_string(kMaxTeams) + " teams";
+                    return false;
+                }
+                season.teams.push_back(*team);
+            }
+        }
+        season.matches.push_back(std::move(match));
+    }
+    if (season.teams.empty()) {
+        error = "no matches";
+        return false;
+    }
+    out = std::move(season);
+    return true;
+}

@@ -1,0 +1,180 @@
+// scorvane publish: standings pages from match results, as static files.
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+#include "tools/results_site.h"
+#include "tools/tool_command.h"
+#include "tools/tool_util.h"
+
+namespace {
+
+const char kUsageHead[] =
+    "usage: scorvane publish --results SRC [--season S] [--adjust FILE]\n"
+    "                        [--names FILE] [--leagues FILE] --out DIR\n"
+    "\n"
+    "Computes the table of every association whose league the results have\n"
+    "and writes the pages the saver reads:\n"
+    "  DIR/associations/association=CODE/nationalleague/standings.html\n"
+    "  DIR/index.html (the list of them, with links)\n"
+    "for any static web server to serve. DIR is replaced as a whole once\n"
+    "every page is written: a run that fails leaves it as it was.\n"
+    "\n";
+const char kUsageTail[] =
+    "  --out DIR       the folder to write (created or replaced)\n"
+    "\n"
+    "stdout: one line per page: CODE, the league, the season, the number of\n"
+    "clubs and the file read, TAB-separated.\n";
+
+bool WriteFile(const std::string& path, const std::string& data, std::string& error) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr || std::fwrite(data.data(), 1, data.size(), f) != data.size() || std::fflush(f) != 0 ||
+        fsync(fileno(f)) != 0) {
+        error = "cannot write '" + path + "': " + std::strerror(errno);
+        if (f != nullptr) std::fclose(f);
+        return false;
+    }
+    return std::fclose(f) == 0;
+}
+
+bool MakeFolder(const std::string& path, std::string& error) {
+    if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
+        error = "cannot create '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void RemoveTree(const std::string& path) {
+    if (DIR* d = opendir(path.c_str())) {
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name == "." || name == "..") continue;
+            const std::string child = path + "/" + name;
+            struct stat st;
+            if (lstat(child.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) RemoveTree(child);
+            else unlink(child.c_str());
+        }
+        closedir(d);
+    }
+    rmdir(path.c_str());
+}
+
+int RunPublish(int argc, char** argv) {
+    ToolArgs args;
+    std::string error;
+    const std::string usage = std::string(kUsageHead) + kResultsOptionsHelp + kUsageTail;
+    if (!args.Parse(argc, argv,
+                    {{"--results", true}, {"--season", true}, {"--adjust", true}, {"--names", true},
+                     {"--leagues", true}, {"--out", true}},
+                    error)) {
+        PrintError("publish", error);
+        std::fputs(usage.c_str(), stderr);
+        return kExitUsage;
+    }
+    if (args.WantsHelp()) {
+        std::fputs(usage.c_str(), stdout);
+        return 0;
+    }
+    if (!args.Operands().empty()) {
+        PrintError("publish", "unexpected argument '" + args.Operands().front() + "'");
+        return kExitUsage;
+    }
+    if (!args.Has("--results") || !args.Has("--out") || args.Value("--out").empty()) {
+        PrintError("publish", "--results and --out are needed");
+        std::fputs(usage.c_str(), stderr);
+        return kExitUsage;
+    }
+    ResultsOptions options;
+    if (!ReadResultsOptions(args, "", options, error)) {
+        PrintError("publish", error);
+        return kExitFailure;
+    }
+    std::string out = args.Value("--out");
+    while (out.size() > 1 && out.back() == '/') out.pop_back();
+
+    ResultsReader reader(options);
+    std::vector<RealLeague> leagues;
+    std::set<std::pair<std::string, std::string>> used;  // code, season
+    for (const LeagueMapping& m : options.map) {
+        RealLeague league;
+        std::string note;
+        const auto status = reader.Load(m, league, error, note);
+        if (!note.empty()) PrintError("publish", "note: " + note);
+        if (status == ResultsReader::Status::Failed) {
+            PrintError("publish", error + "; nothing was written");
+            return kExitFailure;
+        }
+        if (status == ResultsReader::Status::NoData) continue;
+        used.insert({league.code, league.season});
+        leagues.push_back(std::move(league));
+    }
+    for (const SeasonAdjustment& a : options.adjustments) {
+        if (used.count({a.code, a.season}) == 0)
+            PrintError("publish", "note: " + options.adjustFile + ": line " + std::to_string(a.line) +
+                                      ": no league of " + a.code + " for " + a.season + " was published");
+    }
+    if (leagues.empty()) {
+        PrintError("publish", "the results in '" + options.source + "' have no league of any association" +
+                                  (options.season.empty() ? std::string() : " for " + options.season) +
+                                  "; nothing was written");
+        return kExitFailure;
+    }
+
+    // Everything goes into a new folder beside DIR, which then takes DIR's
+    // place in one step.
+    const std::size_t slash = out.rfind('/');
+    const std::string parent = slash == std::string::npos ? "." : (slash == 0 ? "/" : out.substr(0, slash));
+    std::string staging = parent + "/." + out.substr(slash == std::string::npos ? 0 : slash + 1) + ".new-XXXXXX";
+    if (mkdtemp(staging.data()) == nullptr) {
+        PrintError("publish", "cannot create a folder in '" + parent + "': " + std::strerror(errno));
+        return kExitFailure;
+    }
+    chmod(staging.c_str(), 0755);
+    bool ok = MakeFolder(staging + "/associations", error);
+    for (const RealLeague& l : leagues) {
+        const std::string folder = staging + "/associations/association=" + l.code;
+        ok = ok && MakeFolder(folder, error) && MakeFolder(folder + "/nationalleague", error) &&
+             WriteFile(folder + "/nationalleague/standings.html", RenderStandingsPage(l.league), error);
+    }
+    ok = ok && WriteFile(staging + "/index.html", RenderIndexPage(leagues), error);
+    struct stat st;
+    const bool existed = lstat(out.c_str(), &st) == 0;
+    if (ok && existed && !S_ISDIR(st.st_mode)) {
+        error = "'" + out + "' exists and is not a folder";
+        ok = false;
+    }
+    if (ok) {
+        if (existed) {
+            if (renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, out.c_str(), RENAME_EXCHANGE) != 0) {
+                error = "cannot replace '" + out + "': " + std::strerror(errno);
+                ok = false;
+            }
+        } else if (rename(staging.c_str(), out.c_str()) != 0) {
+            error = "cannot create '" + out + "': " + std::strerror(errno);
+            ok = false;
+        }
+    }
+    // After the exchange the staging name holds the previous site.
+    if (!ok || existed) RemoveTree(staging);
+    if (!ok) {
+        PrintError("publish", error + "; '" + out + "' was left as it was");
+        return kExitFailure;
+    }
+    for (const RealLeague& l : leagues) {
+        std::printf("%s\t%s\t%s\t%zu\t%s\n", l.code.c_str(), Latin1ToUtf8(l.league.competition).c_str(),
+                    l.season.c_str(), l.league.teams.size(), l.origin.c_str());
+    }
+    return 0;
+}
+
+}  // namespace
+
+SCORVANE_TOOL_COMMAND(publish, "publish", "write standings pages from match results as static files", RunPublish);
