@@ -75,6 +75,44 @@ start_server() {
   [ -n "$port" ] || fail "scorvane serve did not start"
 }
 
+# A server of hostile_server.py (next to this script) in mode $1.
+start_hostile() {
+  : >"$work/hostile.log"
+  python3 "$(dirname "${BASH_SOURCE[0]}")/hostile_server.py" "$1" >"$work/hostile.log" 2>&1 &
+  server=$!
+  pids+=("$server")
+  local i
+  for i in $(seq 50); do
+    port=$(sed -n 's/^port \([0-9]*\)$/\1/p' "$work/hostile.log")
+    [ -n "$port" ] && break
+    sleep 0.1
+  done
+  [ -n "$port" ] || fail "the hostile server did not start"
+}
+
+# The full-screen saver under the probe, which reports its windows.
+start_watched_saver() {
+  local scr
+  scr=$(winpath "$VEMO_SCR")
+  wine_ "$SAVER_PROBE" watch 90 "$scr" /s >"$work/probe.log" 2>&1 &
+  saver=$!
+  pids+=("$saver")
+}
+
+# Prints the wall-clock time (ms) at which the watched saver's window was
+# first seen, within SECONDS.
+window_seen_at() {
+  local end=$(($(now_ms) + $1 * 1000))
+  while [ "$(now_ms)" -lt "$end" ]; do
+    if grep -q '^window ' "$work/probe.log"; then
+      now_ms
+      return 0
+    fi
+    sleep 0.05
+  done
+  return 1
+}
+
 settings_key='HKCU\Software\Vemo\Settings'
 set_value() { wine_ reg add "$settings_key" /v "$1" /d "$2" /f >/dev/null 2>&1 || fail "reg add $1"; }
 clear_value() { wine_ reg delete "$settings_key" /v "$1" /f >/dev/null 2>&1 || true; }
@@ -268,6 +306,39 @@ case $case_name in
     until_screen textline 35 || fail "no status line on the board"
     xdotool key a
     wait_exit "$saver" 2 || fail "a key press did not end the saver"
+    ;;
+
+  slow-head)
+    # The response head comes one byte every half second: the download gives
+    # up 20 s after it began, whatever the server does, and the board runs.
+    start_hostile slow-head
+    set_value Server "127.0.0.1:$port"
+    start_watched_saver
+    shown=$(window_seen_at 60) || fail "no window within 60 s"
+    accepted=$(sed -n 's/^accept \([0-9]*\)$/\1/p' "$work/hostile.log" | head -n1)
+    [ -n "$accepted" ] || fail "the saver never connected"
+    took=$((shown - accepted))
+    echo "window $took ms after the connection"
+    [ "$took" -ge 19000 ] && [ "$took" -le 21000 ] || fail "window after $took ms, not 20 s"
+    sleep 1
+    xdotool key a
+    wait_exit "$saver" 5 || fail "a key press did not end the saver"
+    ;;
+
+  redirect)
+    # A 302 to itself is not followed: one request, a failed download, and
+    # the board with its status line at once.
+    start_hostile redirect
+    set_value Server "127.0.0.1:$port"
+    started=$(now_ms)
+    start_watched_saver
+    shown=$(window_seen_at 21) || fail "no window within 21 s"
+    echo "window $((shown - started)) ms after the start"
+    until_screen textline 35 || fail "no status line on the board"
+    requests=$(grep -c '^accept ' "$work/hostile.log")
+    [ "$requests" -eq 1 ] || fail "$requests requests: the redirect was followed"
+    xdotool key a
+    wait_exit "$saver" 5 || fail "a key press did not end the saver"
     ;;
 
   *)
