@@ -65,17 +65,26 @@ wait_exit() {
   done
 }
 
+# read_port LOG SED-SCRIPT: sets port from what a server wrote to LOG,
+# waiting up to 5 s for the line.
+read_port() {
+  local i
+  port=
+  for i in $(seq 50); do
+    port=$(sed -n "$2" "$1")
+    [ -n "$port" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 start_server() {
+  : >"$work/serve.log"
   "$SCORVANE" serve --port 0 2>"$work/serve.log" &
   server=$!
   pids+=("$server")
-  local i
-  for i in $(seq 50); do
-    port=$(sed -n 's/^scorvane serve: listening on [0-9.]*:\([0-9]*\)$/\1/p' "$work/serve.log")
-    [ -n "$port" ] && break
-    sleep 0.1
-  done
-  [ -n "$port" ] || fail "scorvane serve did not start"
+  read_port "$work/serve.log" 's/^scorvane serve: listening on [0-9.]*:\([0-9]*\)$/\1/p' ||
+    fail "scorvane serve did not start"
 }
 
 # A server of hostile_server.py (next to this script) in mode $1.
@@ -84,13 +93,7 @@ start_hostile() {
   python3 "$(dirname "${BASH_SOURCE[0]}")/hostile_server.py" "$1" >"$work/hostile.log" 2>&1 &
   server=$!
   pids+=("$server")
-  local i
-  for i in $(seq 50); do
-    port=$(sed -n 's/^port \([0-9]*\)$/\1/p' "$work/hostile.log")
-    [ -n "$port" ] && break
-    sleep 0.1
-  done
-  [ -n "$port" ] || fail "the hostile server did not start"
+  read_port "$work/hostile.log" 's/^port \([0-9]*\)$/\1/p' || fail "the hostile server did not start"
 }
 
 # The full-screen saver under the probe, which reports its windows.
