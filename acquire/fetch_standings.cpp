@@ -83,8 +83,10 @@ bool FetchStandings(HttpClient& client, const char* url) {
         ParsedUrl parts;
         if (url == nullptr || !ParseUrl(url, parts) || !parts.http) return true;
         std::string page;
-        const int status = client.Get(parts.host, parts.port, parts.path, page);
-        if (status != 200) page.clear();
+        // Any other status, a redirect among them (none is followed), means
+        // the page is not there: the user learns that the download failed
+        // instead of seeing a board without a table and without a reason.
+        if (client.Get(parts.host, parts.port, parts.path, page) != 200) return false;
         // Line by line the page loses every line break: text separated only by
         // one is joined directly.
         page.erase(std::remove_if(page.begin(), page.end(), [](char c) { return c == '\r' || c == '\n'; }),

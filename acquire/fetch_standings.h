@@ -17,6 +17,7 @@ struct ParsedUrl {
 // the download needs. False when the text is not an URL at all.
 bool ParseUrl(const std::string& url, ParsedUrl& out);
 
-// False only when the exchange raised an error; true for a non-HTTP URL (no
-// request is made), a status other than 200, or a page without a table.
+// False when the exchange raised an error or the server answered with a
+// status other than 200; true for a non-HTTP URL (no request is made) and for
+// a page without a table.
 bool FetchStandings(HttpClient& client, const char* url);

@@ -24,8 +24,8 @@ const char kUsage[] =
     "expanded with the server of the saver's profile (value Server in section\n"
     "[Settings] of $XDG_CONFIG_HOME/vemo/vemo.ini, default 127.0.0.1:8080).\n"
     "\n"
-    "Exit status: 0 when the download succeeded (also for a status other\n"
-    "than 200, or a page without a table: no rows), 1 when it failed.\n"
+    "Exit status: 0 when the download succeeded (also for a page without a\n"
+    "table: no rows), 1 when it failed (also for a status other than 200).\n"
     "  --json  print {\"rows\": [[11 strings], ...]}\n";
 
 // Keeps what the download itself does not report: whether a request went
@@ -82,16 +82,16 @@ int RunFetch(int argc, char** argv) {
     PrintRows(stdout, theStandings, args.Has("--json"));
     std::fflush(stdout);
     if (!ok) {
-        PrintError("fetch", "download of " + url + " failed" +
-                                (client.failure.empty() ? std::string() : ": " + client.failure));
+        std::string why;
+        if (!client.failure.empty())
+            why = ": " + client.failure;
+        else if (client.status != 200)
+            why = ": the server answered with status " + std::to_string(client.status);
+        PrintError("fetch", "download of " + url + " failed" + why);
         return kExitFailure;
     }
-    if (!client.requested) {
+    if (!client.requested)
         PrintError("fetch", "note: " + url + " is not an http URL the download can read; nothing was requested");
-    } else if (client.status != 200) {
-        PrintError("fetch", "note: " + url + " answered with status " + std::to_string(client.status) +
-                                "; no page was read");
-    }
     return 0;
 }
 

@@ -118,18 +118,18 @@ TEST_F(Fetch, RequestIsGetOverHttp10WithAgentVemoAndExactlyThePath) {
     EXPECT_EQ(heads[2].substr(0, heads[2].find("\r\n")), "GET /x/../y/./z?q=1 HTTP/1.0");
 }
 
-TEST_F(Fetch, StatusOtherThan200IsNoErrorAndItsBodyIsNotRead) {
+TEST_F(Fetch, StatusOtherThan200IsAFailedDownloadAndItsBodyIsNotRead) {
     // Both bodies hold a full table; neither may reach the extractor.
     ScriptedServer notFound([](int fd, const std::string&) {
         ScriptedServer::Send(fd, Response("HTTP/1.0 404 Not Found", kSmallPage));
     });
-    EXPECT_TRUE(Download(notFound.Url(kStandingsPath)));
+    EXPECT_FALSE(Download(notFound.Url(kStandingsPath)));
     EXPECT_EQ(theStandings.GetSize(), 0);
 
     ScriptedServer redirect([](int fd, const std::string&) {
         ScriptedServer::Send(fd, Response("HTTP/1.0 302 Found", kSmallPage, "Location: /elsewhere\r\n"));
     });
-    EXPECT_TRUE(Download(redirect.Url(kStandingsPath)));
+    EXPECT_FALSE(Download(redirect.Url(kStandingsPath)));
     EXPECT_EQ(theStandings.GetSize(), 0);
     EXPECT_EQ(redirect.Connections(), 1);  // the redirect was not followed
 
@@ -141,7 +141,7 @@ TEST_F(Fetch, StatusOtherThan200IsNoErrorAndItsBodyIsNotRead) {
         }
     });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(Download(endless.Url(kStandingsPath)));
+    EXPECT_FALSE(Download(endless.Url(kStandingsPath)));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(theStandings.GetSize(), 0);
 }
@@ -151,7 +151,7 @@ TEST_F(Fetch, StatusLineWithoutReasonPhrase) {
     EXPECT_TRUE(Download(ok.Url(kStandingsPath)));
     EXPECT_EQ(Table(), kSmallRows);
     ScriptedServer missing([](int fd, const std::string&) { ScriptedServer::Send(fd, Response("HTTP/1.1 404", kSmallPage)); });
-    EXPECT_TRUE(Download(missing.Url(kStandingsPath)));
+    EXPECT_FALSE(Download(missing.Url(kStandingsPath)));
     EXPECT_EQ(theStandings.GetSize(), 0);
 }
 
@@ -191,8 +191,9 @@ TEST_F(Fetch, ServerThatStallsAfterAcceptingFailsWithinTheBound) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(Download(stall.Url(kStandingsPath)));
     const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(took, std::chrono::seconds(kTransferTimeoutSeconds - 1));
-    EXPECT_LT(took, std::chrono::seconds(kTransferTimeoutSeconds + 5));
+    // The bound is 20 s, written out here so that a change of it shows.
+    EXPECT_GE(took, std::chrono::seconds(19));
+    EXPECT_LT(took, std::chrono::seconds(25));
     EXPECT_EQ(theStandings.GetSize(), 0);
 }
 
@@ -202,15 +203,18 @@ std::string PageOfSize(size_t size) {
     return std::string(size - table.size(), 'f') + table;
 }
 
+// The cap is 32 MiB, written out here so that a change of it shows.
+constexpr size_t kCap = 32u * 1024 * 1024;
+
 TEST_F(Fetch, BodyOverTheCapIsAnError) {
     ScriptedServer exact([](int fd, const std::string&) {
-        ScriptedServer::Send(fd, Response("HTTP/1.0 200 OK", PageOfSize(kMaxBodyBytes)));
+        ScriptedServer::Send(fd, Response("HTTP/1.0 200 OK", PageOfSize(kCap)));
     });
     EXPECT_TRUE(Download(exact.Url(kStandingsPath)));
     EXPECT_EQ(Table(), kSmallRows);
 
     ScriptedServer announced([](int fd, const std::string&) {
-        ScriptedServer::Send(fd, Response("HTTP/1.0 200 OK", PageOfSize(kMaxBodyBytes + 1)));
+        ScriptedServer::Send(fd, Response("HTTP/1.0 200 OK", PageOfSize(kCap + 1)));
     });
     EXPECT_FALSE(Download(announced.Url(kStandingsPath)));
     EXPECT_EQ(theStandings.GetSize(), 0);
@@ -218,7 +222,7 @@ TEST_F(Fetch, BodyOverTheCapIsAnError) {
     // Without a length the body runs until the server closes: the cap still
     // ends it.
     ScriptedServer unannounced([](int fd, const std::string&) {
-        ScriptedServer::Send(fd, "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + PageOfSize(kMaxBodyBytes + 4096));
+        ScriptedServer::Send(fd, "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + PageOfSize(kCap + 4096));
     });
     EXPECT_FALSE(Download(unannounced.Url(kStandingsPath)));
     EXPECT_EQ(theStandings.GetSize(), 0);
@@ -305,8 +309,8 @@ TEST_F(Fetch, ServedLeagueComesOutAlignedAndAddsUp) {
         ASSERT_TRUE(Download(ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve.port()), code)));
         EXPECT_EQ(Table(), rows);
     }
-    // An unknown code is a 404: no error, no rows.
-    EXPECT_TRUE(Download(ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve.port()), "xyz")));
+    // An unknown code is a 404: a failed download, no rows.
+    EXPECT_FALSE(Download(ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve.port()), "xyz")));
     EXPECT_EQ(theStandings.GetSize(), 0);
 
     const std::string log = serve.StopAndCollectLog();

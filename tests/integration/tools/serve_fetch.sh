@@ -40,10 +40,12 @@ PY
 # Accented names arrive decoded, as UTF-8 on the output.
 LC_ALL=C grep -q $'\xc3[\x80-\xbf]' "$WORK/ger.tsv" || fail "no accented team name in ger"
 
-# A code outside the table is a 404: no rows, no failure, and a note.
-out=$("$TOOL" fetch xyz 2>"$WORK/xyz.err") || fail "fetch xyz: exit $?"
+# A code outside the table is a 404: no rows, a failed download, and why.
+rc=0
+out=$("$TOOL" fetch xyz 2>"$WORK/xyz.err") || rc=$?
+expect_eq "$rc" 1 "exit status of fetch xyz"
 expect_eq "$out" "" "rows of an unknown code"
-grep -q "status 404" "$WORK/xyz.err" || fail "no note about the 404: $(cat "$WORK/xyz.err")"
+grep -q "failed: the server answered with status 404" "$WORK/xyz.err" || fail "no reason for the 404: $(cat "$WORK/xyz.err")"
 
 # Anything but a standings path of a known code is 404.
 for path in / /associations/association=ger/ "$(standings_path ger)?season=1" "$(standings_path GER)" \

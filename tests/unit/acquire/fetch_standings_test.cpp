@@ -96,13 +96,14 @@ TEST_F(AcquireFetch, SendsOneGetForTheUrlsHostPortAndPath) {
     EXPECT_EQ(other.requests, (std::vector<Request>{{"127.0.0.1", 8080, "/"}}));
 }
 
-TEST_F(AcquireFetch, OnlyStatus200IsParsed) {
-    for (int status : {404, 500, 301, 204, 0}) {
+// The page is not there: a failed download, whatever the body says.
+TEST_F(AcquireFetch, AnyStatusButTwoHundredIsAFailedDownloadAndNotParsed) {
+    for (int status : {404, 500, 301, 302, 204, 201, 0}) {
         ScriptedClient client;
         client.status = status;
         client.body = Page("\r\n");
         client.bodyEvenWithoutSuccess = true;
-        EXPECT_TRUE(FetchStandings(client, kUrl)) << status;
+        EXPECT_FALSE(FetchStandings(client, kUrl)) << status;
         EXPECT_EQ(client.requests.size(), 1u);
         EXPECT_EQ(theStandings.GetSize(), 0) << status;
     }

@@ -52,27 +52,71 @@ alive() {
   [[ $state != Z* ]]
 }
 
-# wait_exit PID SECONDS: true when the process ends within the time.
+# wait_exit PID MILLISECONDS: true when the process ends within the time.
+# Input ends the saver, process and all, in 40 to 100 ms under Wine (on a
+# screen without a window manager Wine would wait 2 s more for one to
+# acknowledge the hidden window, with any program: see Managed above).
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 wait_exit() {
-  local pid=$1 deadline=$(($(now_ms) + $2 * 1000))
+  local pid=$1 deadline=$(($(now_ms) + $2))
   while alive "$pid"; do
     [ "$(now_ms)" -lt "$deadline" ] || return 1
     sleep 0.05
   done
 }
 
+# read_port LOG SED-SCRIPT: sets port from what a server wrote to LOG,
+# waiting up to 5 s for the line.
+read_port() {
+  local i
+  port=
+  for i in $(seq 50); do
+    port=$(sed -n "$2" "$1")
+    [ -n "$port" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 start_server() {
+  : >"$work/serve.log"
   "$SCORVANE" serve --port 0 2>"$work/serve.log" &
   server=$!
   pids+=("$server")
-  local i
-  for i in $(seq 50); do
-    port=$(sed -n 's/^scorvane serve: listening on [0-9.]*:\([0-9]*\)$/\1/p' "$work/serve.log")
-    [ -n "$port" ] && break
-    sleep 0.1
+  read_port "$work/serve.log" 's/^scorvane serve: listening on [0-9.]*:\([0-9]*\)$/\1/p' ||
+    fail "scorvane serve did not start"
+}
+
+# A server of hostile_server.py (next to this script) in mode $1.
+start_hostile() {
+  : >"$work/hostile.log"
+  python3 "$(dirname "${BASH_SOURCE[0]}")/hostile_server.py" "$1" >"$work/hostile.log" 2>&1 &
+  server=$!
+  pids+=("$server")
+  read_port "$work/hostile.log" 's/^port \([0-9]*\)$/\1/p' || fail "the hostile server did not start"
+}
+
+# The full-screen saver under the probe, which reports its windows.
+start_watched_saver() {
+  local scr
+  scr=$(winpath "$VEMO_SCR")
+  wine_ "$SAVER_PROBE" watch 90 "$scr" /s >"$work/probe.log" 2>&1 &
+  saver=$!
+  pids+=("$saver")
+}
+
+# Prints the wall-clock time (ms) at which the watched saver's window was
+# first seen, within SECONDS.
+window_seen_at() {
+  local end=$(($(now_ms) + $1 * 1000))
+  while [ "$(now_ms)" -lt "$end" ]; do
+    if grep -q '^window ' "$work/probe.log"; then
+      now_ms
+      return 0
+    fi
+    sleep 0.05
   done
-  [ -n "$port" ] || fail "scorvane serve did not start"
+  return 1
 }
 
 settings_key='HKCU\Software\Vemo\Settings'
@@ -139,7 +183,7 @@ case $case_name in
     until_screen table 25 || fail "no standings table on the screen"
     if [ -n "${SAVE_SHOT:-}" ]; then cp "$work/shot.png" "$SAVE_SHOT"; fi
     xdotool key a
-    wait_exit "$saver" 2 || fail "a key press did not end the saver within 2 s"
+    wait_exit "$saver" 500 || fail "a key press did not end the saver within 0.5 s"
     ;;
 
   mouse)
@@ -162,7 +206,7 @@ case $case_name in
     sleep 2
     alive "$saver" || fail "a mouse move of 5 pixels ended the saver"
     xdotool mousemove_relative -- 1 0
-    wait_exit "$saver" 2 || fail "a mouse move of 6 pixels did not end the saver"
+    wait_exit "$saver" 500 || fail "a mouse move of 6 pixels did not end the saver"
     # A fresh run in a fresh session: 4 right and 2 down at once.
     wait "$saver" 2>/dev/null || true
     end_wine_session
@@ -173,7 +217,7 @@ case $case_name in
     sleep 0.5
     alive "$saver" || fail "the first mouse message ended the saver"
     xdotool mousemove_relative -- 4 2
-    wait_exit "$saver" 2 || fail "a fresh mouse move of 6 pixels did not end the saver"
+    wait_exit "$saver" 500 || fail "a fresh mouse move of 6 pixels did not end the saver"
     ;;
 
   preview)
@@ -191,7 +235,7 @@ case $case_name in
     sleep 3
     xdotool mousemove 150 150
     xdotool key a
-    wait_exit "$saver" 20 || fail "the probe did not finish"
+    wait_exit "$saver" 20000 || fail "the probe did not finish"
     wait "$saver" || { cat "$work/probe.log" >&2; fail "the probe reported a failure"; }
     cat "$work/probe.log"
     grep -qx 'child 152 112 5[0-9a-f]\{7\} 00000000' "$work/probe.log" ||
@@ -239,7 +283,7 @@ case $case_name in
     (((0x$exstyle & 0x8) == 0x8)) || fail "extended style $exstyle is not top-most"
     sleep 1
     xdotool key a
-    wait_exit "$saver" 5 || fail "a key press did not end the full-screen saver"
+    wait_exit "$saver" 5000 || fail "a key press did not end the full-screen saver"
     ;;
 
   championship)
@@ -252,7 +296,7 @@ case $case_name in
     wait_for_board
     clear_value Championship
     xdotool key a
-    wait_exit "$saver" 2 || fail "a key press did not end the saver"
+    wait_exit "$saver" 500 || fail "a key press did not end the saver"
     ;;
 
   server-stopped)
@@ -267,7 +311,40 @@ case $case_name in
     # screen: up to three scenes.
     until_screen textline 35 || fail "no status line on the board"
     xdotool key a
-    wait_exit "$saver" 2 || fail "a key press did not end the saver"
+    wait_exit "$saver" 500 || fail "a key press did not end the saver"
+    ;;
+
+  slow-head)
+    # The response head comes one byte every half second: the download gives
+    # up 20 s after it began, whatever the server does, and the board runs.
+    start_hostile slow-head
+    set_value Server "127.0.0.1:$port"
+    start_watched_saver
+    shown=$(window_seen_at 60) || fail "no window within 60 s"
+    accepted=$(sed -n 's/^accept \([0-9]*\)$/\1/p' "$work/hostile.log" | head -n1)
+    [ -n "$accepted" ] || fail "the saver never connected"
+    took=$((shown - accepted))
+    echo "window $took ms after the connection"
+    [ "$took" -ge 19000 ] && [ "$took" -le 21000 ] || fail "window after $took ms, not 20 s"
+    sleep 1
+    xdotool key a
+    wait_exit "$saver" 500 || fail "a key press did not end the saver"
+    ;;
+
+  redirect)
+    # A 302 to itself is not followed: one request, a failed download, and
+    # the board with its status line at once.
+    start_hostile redirect
+    set_value Server "127.0.0.1:$port"
+    started=$(now_ms)
+    start_watched_saver
+    shown=$(window_seen_at 21) || fail "no window within 21 s"
+    echo "window $((shown - started)) ms after the start"
+    until_screen textline 35 || fail "no status line on the board"
+    requests=$(grep -c '^accept ' "$work/hostile.log")
+    [ "$requests" -eq 1 ] || fail "$requests requests: the redirect was followed"
+    xdotool key a
+    wait_exit "$saver" 500 || fail "a key press did not end the saver"
     ;;
 
   *)

@@ -212,6 +212,50 @@ TEST(WinInetHttpClient, BodyThatStopsComingIsCutOffByTheTimeLimit) {
     EXPECT_LT(seconds, 4.5);
 }
 
+// WinINet's time-outs hold per read: headers that come a byte at a time
+// would keep the call going for as long as the server likes.
+TEST(WinInetHttpClient, TricklingHeadersAreCutOffByTheTimeLimit) {
+    std::atomic<bool> stop{false};
+    LoopbackServer server([&](Exchange& ex) {
+        const std::string head = "HTTP/1.0 200 OK\r\nX-Slow: " + std::string(200, 'z');
+        for (std::size_t i = 0; i < head.size() && !stop && ex.Send(head.substr(i, 1)); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    });
+    WinInetLimits limits;
+    limits.transferTimeoutMs = 1500;
+    WinInetHttpClient client(limits);
+    std::string got;
+    const double seconds =
+        SecondsOf([&] { EXPECT_THROW(client.Get("127.0.0.1", server.port(), "/x", got), HttpError); });
+    stop = true;
+    EXPECT_GE(seconds, 1.4);
+    EXPECT_LT(seconds, 2.5);
+}
+
+// A redirect is the server's answer, not an address to go on to.
+TEST(WinInetHttpClient, RedirectIsNotFollowed) {
+    std::atomic<int> n{0};
+    LoopbackServer server([&](Exchange& ex) {
+        if (++n <= 3)
+            ex.Send("HTTP/1.0 302 Found\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n");
+        else
+            ex.Send(Response("200 OK", "<html>moved</html>"));
+    });
+    WinInetHttpClient client;
+    std::string got = "old";
+    EXPECT_EQ(client.Get("127.0.0.1", server.port(), "/x", got), 302);
+    EXPECT_EQ(got, "");
+    EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+// Written out, so that a change of the limits in the code shows.
+TEST(WinInetHttpClient, DefaultLimitsAre10And20SecondsAnd32MiB) {
+    const WinInetLimits limits;
+    EXPECT_EQ(limits.connectTimeoutMs, 10000u);
+    EXPECT_EQ(limits.transferTimeoutMs, 20000u);
+    EXPECT_EQ(limits.maxBodyBytes, 33554432u);
+}
+
 TEST(WinInetHttpClient, BodyOverTheCapIsAnError) {
     const std::string big(5000, 'x');
     LoopbackServer announced([&](Exchange& ex) { ex.Send(Response("200 OK", big)); });
@@ -262,6 +306,11 @@ TEST(WinInetFetchStandings, FillsTheTableAndReportsFailures) {
     const std::size_t before = server.Requests().size();
     EXPECT_TRUE(FetchStandings(client, ("https://127.0.0.1:" + std::to_string(server.port()) + "/x").c_str()));
     EXPECT_EQ(server.Requests().size(), before);
+    EXPECT_EQ(theStandings.GetSize(), 0);
+
+    // A status other than 200: false, and the body is not parsed.
+    LoopbackServer missing([&](Exchange& ex) { ex.Send(Response("404 Not Found", page)); });
+    EXPECT_FALSE(FetchStandings(client, ("http://127.0.0.1:" + std::to_string(missing.port()) + "/x").c_str()));
     EXPECT_EQ(theStandings.GetSize(), 0);
 
     // Nobody listening: false.
