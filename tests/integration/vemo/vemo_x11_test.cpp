@@ -2,7 +2,11 @@
 // scorvane serve on loopback: what it shows, where, and what ends it.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -667,6 +671,41 @@ TEST_F(VemoX11, FramesKeepTheirPeriodAndAStallBringsNoBurst) {
 }
 
 // A 16-bit screen: the canvas's pixels are converted to the visual's 5-6-5.
+// A server that takes the connection and the request and never answers:
+// XScreenSaver sends SIGTERM on unblank and expects the saver gone, even in
+// the middle of its download.
+TEST_F(VemoX11, StopSignalsEndAStalledDownloadAtOnce) {
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len), 0);
+    const std::string cfg = WriteProfile(dir_, "127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        ASSERT_TRUE(StartVemo({"/s"}, Env(cfg)));
+        pollfd p{listener, POLLIN, 0};
+        ASSERT_EQ(poll(&p, 1, 10000), 1) << "no request came";
+        const int client = accept(listener, nullptr, nullptr);
+        ASSERT_GE(client, 0);
+        pollfd r{client, POLLIN, 0};
+        EXPECT_EQ(poll(&r, 1, 10000), 1) << "the request was not sent";
+        SleepMs(300);  // well into the wait for an answer
+        ASSERT_TRUE(vemo_.running());
+        const auto sent = Clock::now();
+        vemo_.Signal(sig);
+        ASSERT_TRUE(vemo_.WaitExit(5s)) << "signal " << sig;
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent);
+        EXPECT_LT(took, 200ms) << "signal " << sig;
+        EXPECT_EQ(vemo_.status(), 0) << "signal " << sig << ": " << VemoErr();
+        close(client);
+    }
+    close(listener);
+}
+
 class VemoX11Depth16 : public VemoX11 {
 protected:
     int Depth() const override { return 16; }
