@@ -6,10 +6,12 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 
 #include "acquire/fetch_standings.h"
@@ -626,6 +628,32 @@ TEST_F(VemoX11, ConfigureSwitchRunsTheSettingsDialogAfterTheDownload) {
     EXPECT_EQ(vemo_.status(), 0);
     EXPECT_EQ(ReadFile(cfg + "/vemo/vemo.ini"), ini) << "a cancelled dialog wrote the settings";
 
+    // OK on a read-only profile: the file stays as it is, and the user hears
+    // that the choice was lost.
+    chmod((cfg + "/vemo/vemo.ini").c_str(), 0444);
+    ASSERT_TRUE(StartVemo({"/c"}, Env(cfg)));
+    dialog = None;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (Window w : Children(root_)) {
+                char* name = nullptr;
+                if (XFetchName(display_, w, &name) != 0 && name != nullptr) {
+                    if (std::string(name) == "Settings" && GeometryOf(w).viewable) dialog = w;
+                    XFree(name);
+                }
+            }
+            return dialog != None;
+        },
+        10s))
+        << VemoErr();
+    XSetInputFocus(display_, dialog, RevertToParent, CurrentTime);
+    XSync(display_, False);
+    Xdotool({"key", "Return"});
+    ASSERT_TRUE(vemo_.WaitExit(3s)) << "the dialog did not close on Return";
+    EXPECT_EQ(vemo_.status(), 1);
+    EXPECT_EQ(VemoErr(), "vemo: the championship 'ger' was not saved: " + cfg + "/vemo/vemo.ini is read-only\n");
+    EXPECT_EQ(ReadFile(cfg + "/vemo/vemo.ini"), ini);
+
     // Without a display there is no dialog, and the user is told so.
     std::map<std::string, std::string> env = Env(cfg);
     env["DISPLAY"] = "";
@@ -700,10 +728,32 @@ TEST_F(VemoX11, StopSignalsEndAStalledDownloadAtOnce) {
         ASSERT_TRUE(vemo_.WaitExit(5s)) << "signal " << sig;
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent);
         EXPECT_LT(took, 200ms) << "signal " << sig;
+        std::printf("signal %d during the download: exit after %lld ms\n", sig, static_cast<long long>(took.count()));
         EXPECT_EQ(vemo_.status(), 0) << "signal " << sig << ": " << VemoErr();
         close(client);
     }
     close(listener);
+}
+
+// A profile that is no regular file (a FIFO once blocked start-up for good)
+// or is too large reads as the defaults, and vemo says why.
+TEST_F(VemoX11, SettingsFileThatCannotBeAProfileGivesTheDefaultsAndSaysWhy) {
+    const std::string cfg = OfflineProfile();
+    const std::string ini = cfg + "/vemo/vemo.ini";
+    for (const char* why : {"not a regular file", "larger than 1 MiB"}) {
+        std::filesystem::remove(ini);
+        if (std::string(why) == "not a regular file") {
+            ASSERT_EQ(mkfifo(ini.c_str(), 0600), 0);
+        } else {
+            WriteFile(ini, "[Settings]\nChampionship=nor\n" + std::string(1024 * 1024, ';'));
+        }
+        ASSERT_TRUE(StartVemo({"--print-status"}, Env(cfg)));
+        ASSERT_TRUE(vemo_.WaitExit(10s)) << why;
+        EXPECT_EQ(vemo_.status(), 1);
+        EXPECT_EQ(VemoErr(), "vemo: the settings file " + ini + " is not read (" + why + "); the defaults apply\n");
+        const std::string output = ReadFile(dir_.File("vemo.out"));
+        EXPECT_NE(output.find("championship: ger\n"), std::string::npos) << output;
+    }
 }
 
 class VemoX11Depth16 : public VemoX11 {
