@@ -65,10 +65,11 @@ struct Stage {
     // One frame with at most `granted` allocations; whether they ran out.
     bool ComposeWith(long granted, int& result) {
         dc.Clear();
-        refused = false;
-        allowance = granted;
+        struct Limit {
+            explicit Limit(long n) { refused = false, allowance = n; }
+            ~Limit() { allowance = -1; }  // also when an exception escapes
+        } limit(granted);
         result = ComposeBoard(layout, dc, content);
-        allowance = -1;
         return refused;
     }
     // Title (2), ball, emblem, status, web address, two boxes per small
