@@ -117,6 +117,24 @@ protected:
         return match;
     }
 
+    // The viewable "Settings" window, None when it did not come up.
+    Window WaitForSettingsDialog() {
+        Window dialog = None;
+        WaitFor(
+            [&] {
+                for (Window w : Children(root_)) {
+                    char* name = nullptr;
+                    if (XFetchName(display_, w, &name) != 0 && name != nullptr) {
+                        if (std::string(name) == "Settings" && GeometryOf(w).viewable) dialog = w;
+                        XFree(name);
+                    }
+                }
+                return dialog != None;
+            },
+            10s);
+        return dialog;
+    }
+
     // The viewable top-level window of vemo, None when it did not come up.
     Window WaitForSaverWindow(std::chrono::milliseconds timeout = 10s) {
         Window found = None;
@@ -602,20 +620,8 @@ TEST_F(VemoX11, ConfigureSwitchRunsTheSettingsDialogAfterTheDownload) {
     const std::string cfg = ServerProfile();
     const std::string ini = ReadFile(cfg + "/vemo/vemo.ini");
     ASSERT_TRUE(StartVemo({"/c"}, Env(cfg)));
-    Window dialog = None;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            for (Window w : Children(root_)) {
-                char* name = nullptr;
-                if (XFetchName(display_, w, &name) != 0 && name != nullptr) {
-                    if (std::string(name) == "Settings" && GeometryOf(w).viewable) dialog = w;
-                    XFree(name);
-                }
-            }
-            return dialog != None;
-        },
-        10s))
-        << VemoErr();
+    Window dialog = WaitForSettingsDialog();
+    ASSERT_NE(dialog, None) << VemoErr();
     // Start-up downloads first in every mode, the dialog's included.
     EXPECT_TRUE(WaitFor([&] { return serve_.Requests().size() == 1; }, 2s));
     for (Window w : Children(root_)) {
@@ -632,20 +638,8 @@ TEST_F(VemoX11, ConfigureSwitchRunsTheSettingsDialogAfterTheDownload) {
     // that the choice was lost.
     chmod((cfg + "/vemo/vemo.ini").c_str(), 0444);
     ASSERT_TRUE(StartVemo({"/c"}, Env(cfg)));
-    dialog = None;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            for (Window w : Children(root_)) {
-                char* name = nullptr;
-                if (XFetchName(display_, w, &name) != 0 && name != nullptr) {
-                    if (std::string(name) == "Settings" && GeometryOf(w).viewable) dialog = w;
-                    XFree(name);
-                }
-            }
-            return dialog != None;
-        },
-        10s))
-        << VemoErr();
+    dialog = WaitForSettingsDialog();
+    ASSERT_NE(dialog, None) << VemoErr();
     XSetInputFocus(display_, dialog, RevertToParent, CurrentTime);
     XSync(display_, False);
     Xdotool({"key", "Return"});
