@@ -12,10 +12,18 @@ struct StandingsRow {
     const std::string& operator[](int i) const { return cells[static_cast<size_t>(i)]; }
 };
 
+// A league never has hundreds of teams: the header and the first 255 teams
+// are all a board can sensibly show. A page with more rows (a broken or a
+// hostile one) would otherwise hold its cells a second time in the table and
+// make every scene a million boxes.
+inline constexpr int kMaxStandingsRows = 256;
+
 class StandingsTable {
 public:
-    // Appends a copy; returns the index of the new row.
+    // Appends a copy; returns the index of the new row, or -1 when the table
+    // already holds kMaxStandingsRows rows and the row is dropped.
     int Add(const StandingsRow& row) {
+        if (rows_.size() >= static_cast<size_t>(kMaxStandingsRows)) return -1;
         rows_.push_back(row);
         return static_cast<int>(rows_.size()) - 1;
     }

@@ -62,7 +62,7 @@ bool RunStartup(StartupHost& host, const std::string& commandLine, std::string& 
     if (std::tolower(static_cast<unsigned char>(mode.letter)) == 'c') {
         std::string choice = championship;
         if (host.RunSettingsDialog(mode.letter == 'c', choice)) {
-            profile.WriteProfileString(kSettingsSection, kChampionshipEntry, choice);
+            if (!profile.WriteProfileString(kSettingsSection, kChampionshipEntry, choice)) host.SettingsNotSaved(choice);
             championship = choice;
         }
         return false;

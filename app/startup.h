@@ -46,6 +46,9 @@ public:
     virtual bool RunSettingsDialog(bool activeParent, std::string& championship) = 0;
     // Creates the saver window (full screen when parent is 0); false on failure.
     virtual bool CreateSaverWindow(std::uintptr_t parent) = 0;
+    // The choice the user confirmed in the dialog could not be stored: the
+    // place to tell the user so, since the dialog has already closed.
+    virtual void SettingsNotSaved(const std::string& championship) { static_cast<void>(championship); }
 };
 
 // Steps after the framework's own initialisation. Returns true when a saver

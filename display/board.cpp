@@ -1,6 +1,7 @@
 #include "display/board.h"
 
 #include <algorithm>
+#include <new>
 
 #include "acquire/standings_table.h"
 #include "app/association_table.h"
@@ -109,7 +110,25 @@ void BuildScene(BoardLayout& layout, const BoardContent& content) {
 std::string BoardTitleForChampionship(const std::string& code) { return AssociationNameForCode(code.c_str()); }
 
 int ComposeBoard(BoardLayout& layout, Canvas& dc, const BoardContent& content) {
-    const int n = layout.AnimateFrame(dc);
-    if (n < 3) BuildScene(layout, content);
+    // Running out of memory must not end a saver: it would leave the screen
+    // to whoever catches the exception (nobody, inside a window procedure).
+    // A frame cut short is played again at the next tick.
+    int n = 0;
+    try {
+        n = layout.AnimateFrame(dc);
+    } catch (const std::bad_alloc&) {
+        return static_cast<int>(layout.BoxCount());
+    }
+    if (n < 3) {
+        // A scene half built would play a board with missing cells; the
+        // boxes it added go again, and the stage, left with at most the two
+        // boxes of the last scene, asks for a new scene at the next frame.
+        const std::size_t before = layout.BoxCount();
+        try {
+            BuildScene(layout, content);
+        } catch (const std::bad_alloc&) {
+            layout.DropBoxesFrom(before);
+        }
+    }
     return n;
 }

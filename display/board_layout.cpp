@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
 
 #include "display/canvas.h"
 #include "display/dib_image.h"
@@ -226,6 +227,23 @@ void BoardLayout::ReleaseFollowers(LayoutBox& box) {
         f = next;
     }
     box.firstFollower = nullptr;
+}
+
+void BoardLayout::DropBoxesFrom(std::size_t keep) noexcept {
+    if (keep >= boxes_.size()) return;
+    auto first = std::next(boxes_.begin(), static_cast<std::ptrdiff_t>(keep));
+    for (auto it = first; it != boxes_.end(); ++it) {
+        LayoutBox& box = *it;
+        if (box.leader) {
+            LayoutBox** link = &box.leader->firstFollower;
+            while (*link && *link != &box) link = &(*link)->nextFollower;
+            if (*link) *link = box.nextFollower;
+            box.leader = nullptr;
+            box.nextFollower = nullptr;
+        }
+        ReleaseFollowers(box);
+    }
+    boxes_.erase(first, boxes_.end());
 }
 
 int BoardLayout::AnimateFrame(Canvas& dc) {

@@ -124,6 +124,12 @@ public:
     // stage lose their font and picture references (they would dangle).
     void FreeResources();
 
+    // Removes every box after the first `keep` as if it had never been
+    // added: a box that stays is unlinked from them, and one that waited for
+    // one of them is released. Allocates nothing, so that it can undo a scene
+    // whose build ran out of memory.
+    void DropBoxesFrom(std::size_t keep) noexcept;
+
     const std::list<LayoutBox>& Boxes() const { return boxes_; }
     std::size_t BoxCount() const { return boxes_.size(); }
     std::size_t FontCacheSize() const { return fontCache_.size(); }

@@ -49,6 +49,12 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
+// Called between reads and, while the server is silent, whenever a wait is
+// cut short (a signal interrupts it) or times out.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return *static_cast<const volatile std::sig_atomic_t*>(user) != 0 ? 1 : 0;
+}
+
 template <typename T>
 void SetOption(CURL* handle, CURLoption option, T value) {
     const CURLcode rc = curl_easy_setopt(handle, option, value);
@@ -57,7 +63,7 @@ void SetOption(CURL* handle, CURLoption option, T value) {
 
 }  // namespace
 
-CurlHttpClient::CurlHttpClient() = default;
+CurlHttpClient::CurlHttpClient(const volatile std::sig_atomic_t* abort) : abort_(abort) {}
 
 int CurlHttpClient::Get(const std::string& host, int port, const std::string& path, std::string& body) {
     body.clear();
@@ -91,6 +97,12 @@ int CurlHttpClient::Get(const std::string& host, int port, const std::string& pa
     SetOption(h, CURLOPT_ERRORBUFFER, error);
     SetOption(h, CURLOPT_WRITEFUNCTION, &OnBody);
     SetOption(h, CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
+    if (abort_ != nullptr) {
+        if (*abort_ != 0) throw HttpError("stopped before the request");
+        SetOption(h, CURLOPT_NOPROGRESS, 0L);
+        SetOption(h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+        SetOption(h, CURLOPT_XFERINFODATA, const_cast<void*>(static_cast<const volatile void*>(abort_)));
+    }
 
     const CURLcode rc = curl_easy_perform(h);
     long status = 0;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -89,23 +90,62 @@ Parsed ParseLine(std::string_view text) {
 
 enum class ReadResult { Ok, Missing, Failed };
 
-ReadResult ReadWholeFile(const std::string& path, std::string& out) {
+// Only a regular file of sensible size is a profile. A FIFO would block the
+// saver before it has a window (no signal handler can help there), and a
+// link to a device such as /dev/zero would be read until memory runs out.
+// Opened without blocking so that a FIFO can be recognised at all.
+ReadResult ReadProfileFile(const std::string& path, std::string& out, std::string& why) {
     out.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    char buffer[8192];
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            close(fd);
-            return ReadResult::Failed;
+    why.clear();
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == ENOENT) return ReadResult::Missing;
+        why = std::strerror(errno);
+        return ReadResult::Failed;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+    } else if (st.st_size > static_cast<off_t>(kMaxProfileBytes)) {
+        why = "larger than 1 MiB";
+    } else {
+        char buffer[8192];
+        for (;;) {
+            const ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                why = std::strerror(errno);
+                break;
+            }
+            if (n == 0) break;
+            // It may have grown since fstat.
+            if (static_cast<size_t>(n) > kMaxProfileBytes - out.size()) {
+                why = "larger than 1 MiB";
+                break;
+            }
+            out.append(buffer, static_cast<size_t>(n));
         }
-        if (n == 0) break;
-        out.append(buffer, static_cast<size_t>(n));
     }
     close(fd);
-    return ReadResult::Ok;
+    if (why.empty()) return ReadResult::Ok;
+    out.clear();
+    return ReadResult::Failed;
+}
+
+// Whether `path` may be written. Root passes access() for anything, but a
+// file or folder its user made read-only is still not ours to change, so the
+// permission bits of our class are asked as well.
+bool MayWrite(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || access(path.c_str(), W_OK) != 0) return false;
+    if (st.st_uid == geteuid()) return (st.st_mode & S_IWUSR) != 0;
+    bool inGroup = st.st_gid == getegid();
+    if (!inGroup) {
+        gid_t groups[256];
+        const int n = getgroups(256, groups);
+        for (int i = 0; i < n && !inGroup; ++i) inGroup = groups[i] == st.st_gid;
+    }
+    return (st.st_mode & (inGroup ? S_IWGRP : S_IWOTH)) != 0;
 }
 
 bool WriteAll(int fd, const std::string& data) {
@@ -193,10 +233,21 @@ IniProfile::IniProfile(const std::string& appName, const std::string& directory)
     if (!directory_.empty() && !appName.empty()) path_ = directory_ + "/" + appName + ".ini";
 }
 
+void IniProfile::Report(const std::string& problem) {
+    if (problem.empty() || problem == reported_) return;
+    reported_ = problem;
+    if (onProblem_) onProblem_(problem);
+}
+
 std::string IniProfile::GetProfileString(const std::string& section, const std::string& entry,
                                          const std::string& defaultValue) {
     std::string content;
-    if (path_.empty() || ReadWholeFile(path_, content) != ReadResult::Ok) return defaultValue;
+    if (path_.empty()) return defaultValue;
+    std::string why;
+    if (ReadProfileFile(path_, content, why) != ReadResult::Ok) {
+        if (!why.empty()) Report("the settings file " + path_ + " is not read (" + why + "); the defaults apply");
+        return defaultValue;
+    }
     bool inSection = false;
     for (const Line& line : SplitLines(content)) {
         const Parsed p = ParseLine(line.text);
@@ -213,7 +264,20 @@ std::string IniProfile::GetProfileString(const std::string& section, const std::
 
 bool IniProfile::WriteProfileString(const std::string& section, const std::string& entry,
                                     const std::string& value) {
-    if (path_.empty() || !ValidNames(section, entry) || HasLineBreakOrNul(value)) return false;
+    writeError_.clear();
+    if (!Write(section, entry, value)) {
+        if (writeError_.empty()) writeError_ = path_.empty() ? "no settings folder is known" : "unknown error";
+        return false;
+    }
+    return true;
+}
+
+bool IniProfile::Write(const std::string& section, const std::string& entry, const std::string& value) {
+    if (path_.empty()) return false;
+    if (!ValidNames(section, entry) || HasLineBreakOrNul(value)) {
+        writeError_ = "the value cannot be stored in " + path_;
+        return false;
+    }
 
     // A profile that is a symbolic link stays one: the file it points to is
     // the one replaced.
@@ -221,13 +285,24 @@ bool IniProfile::WriteProfileString(const std::string& section, const std::strin
     struct stat st;
     if (lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char resolved[PATH_MAX];
-        if (realpath(path_.c_str(), resolved) == nullptr) return false;
+        if (realpath(path_.c_str(), resolved) == nullptr) {
+            writeError_ = path_ + ": " + std::strerror(errno);
+            return false;
+        }
         target = resolved;
     }
 
-    std::string content;
-    const ReadResult read = ReadWholeFile(target, content);
-    if (read == ReadResult::Failed) return false;  // never replace what could not be read
+    std::string content, why;
+    const ReadResult read = ReadProfileFile(target, content, why);
+    // Never replace what could not be read.
+    if (read == ReadResult::Failed) {
+        writeError_ = target + " cannot be read (" + why + ")";
+        return false;
+    }
+    if (read == ReadResult::Ok && !MayWrite(target)) {
+        writeError_ = target + " is read-only";
+        return false;
+    }
 
     const std::vector<Line> lines = SplitLines(content);
     const std::string eol = !lines.empty() && lines.front().end == "\r\n" ? "\r\n" : "\n";
@@ -289,19 +364,30 @@ bool IniProfile::WriteProfileString(const std::string& section, const std::strin
     }
 
     const std::string dir = DirectoryOf(target);
-    if (!MakeDirectories(dir)) return false;
+    if (!MakeDirectories(dir)) {
+        writeError_ = "the folder " + dir + " cannot be made (" + std::strerror(errno) + ")";
+        return false;
+    }
+    if (!MayWrite(dir)) {
+        writeError_ = "the folder " + dir + " is read-only";
+        return false;
+    }
 
     std::string temp = target + ".XXXXXX";
     const int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
-    bool ok = true;
-    if (read == ReadResult::Ok && stat(target.c_str(), &st) == 0) {
-        ok = fchmod(fd, st.st_mode & 07777) == 0;
+    if (fd < 0) {
+        writeError_ = "cannot create a file in " + dir + " (" + std::strerror(errno) + ")";
+        return false;
     }
-    ok = ok && WriteAll(fd, out) && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    ok = ok && rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
+    int failure = 0;
+    if (read == ReadResult::Ok && stat(target.c_str(), &st) == 0 && fchmod(fd, st.st_mode & 07777) != 0) failure = errno;
+    errno = 0;
+    if (failure == 0 && !WriteAll(fd, out)) failure = errno != 0 ? errno : EIO;
+    if (failure == 0 && fsync(fd) != 0) failure = errno;
+    if (close(fd) != 0 && failure == 0) failure = errno;
+    if (failure == 0 && rename(temp.c_str(), target.c_str()) != 0) failure = errno;
+    if (failure != 0) {
+        writeError_ = "cannot write " + target + " (" + std::strerror(failure) + ")";
         unlink(temp.c_str());
         return false;
     }

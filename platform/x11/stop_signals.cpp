@@ -6,15 +6,18 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 namespace {
 
 // A signal handler can reach nothing but globals.
 int stopPipe[2] = {-1, -1};
+volatile std::sig_atomic_t stopRequested = 0;
 constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 void OnStopSignal(int) {
     const int saved = errno;
+    stopRequested = 1;
     const char byte = 1;
     // A full pipe already says everything.
     [[maybe_unused]] ssize_t ignored = write(stopPipe[1], &byte, 1);
@@ -51,6 +54,8 @@ StopSignals::~StopSignals() {
 }
 
 int StopSignals::Fd() const { return stopPipe[0]; }
+
+const volatile std::sig_atomic_t* StopSignals::Flag() { return &stopRequested; }
 
 bool StopSignals::Pending() const {
     if (stopPipe[0] < 0) return false;

@@ -45,18 +45,26 @@ std::string Latin1ToUtf8(const std::string& text) {
 class VemoStartupHost : public StartupHost {
 public:
     VemoStartupHost(const VemoOptions& options, std::ostream* trace, const StopSignals& stop)
-        : options_(options), trace_(trace), stop_(stop) {}
+        : options_(options), trace_(trace), stop_(stop) {
+        profile_.OnProblem([](const std::string& problem) { std::fprintf(stderr, "vemo: %s\n", problem.c_str()); });
+    }
 
     Profile& GetProfile() override { return profile_; }
     bool IsConnected() override { return IsMachineConnected(); }
 
     bool FetchStandings(const std::string& url) override {
-        CurlHttpClient client;
+        // A stop signal ends the download at once: the saver is not wanted.
+        CurlHttpClient client(StopSignals::Flag());
         return ::FetchStandings(client, url.c_str());
     }
 
     bool RunSettingsDialog(bool activeParent, std::string& championship) override;
     bool CreateSaverWindow(std::uintptr_t parent) override;
+    void SettingsNotSaved(const std::string& championship) override {
+        std::fprintf(stderr, "vemo: the championship '%s' was not saved: %s\n", championship.c_str(),
+                     profile_.WriteError().c_str());
+        failureStatus_ = 1;
+    }
 
     std::string& Championship() { return championship_; }
     X11SaverWindow* Window() { return window_.get(); }

@@ -176,11 +176,12 @@ TEST_F(Hostile, BytesFrom0x80To0xFFThroughoutThePage) {
 }
 
 // 20 000 teams, served by the real `scorvane serve` from a CSV file,
-// downloaded, and built into one scene of the board at 1920 x 1080. The
-// costs of the download, the scene build and the first frames are printed
-// (they are recorded in docs/reliability.md), not asserted: speed goals
-// belong to benchmarks.
-TEST_F(Hostile, PageOfTwentyThousandRowsIsStoredAndBuiltIntoOneScene) {
+// downloaded: the table keeps the header and the first 255 teams, and they
+// are built into one scene of the board at 1920 x 1080. The costs of the
+// download, the scene build and the first frames are printed (they are
+// recorded in docs/reliability.md), not asserted: speed goals belong to
+// benchmarks.
+TEST_F(Hostile, PageOfTwentyThousandRowsKeepsTheHeaderAndTheFirst255Teams) {
     constexpr int kTeams = 20000;
     const std::filesystem::path data =
         std::filesystem::temp_directory_path() / ("scorvane-hostile-" + std::to_string(getpid()));
@@ -199,11 +200,11 @@ TEST_F(Hostile, PageOfTwentyThousandRowsIsStoredAndBuiltIntoOneScene) {
     serve.StopAndCollectLog();
     std::filesystem::remove_all(data);
     ASSERT_TRUE(downloaded);
-    ASSERT_EQ(theStandings.GetSize(), kTeams + 1);
+    ASSERT_EQ(theStandings.GetSize(), 256);
     EXPECT_EQ(Table()[0], (std::vector<std::string>{"Pos.", "", "Club", "P", "W", "D", "L", "GF", "GA", "GD", "Pts"}));
     EXPECT_EQ(Table()[1], (std::vector<std::string>{"1.", "", "Team 1", "1", "1", "2", "3", "1", "1", "0", "1"}));
-    EXPECT_EQ(Table()[kTeams],
-              (std::vector<std::string>{"2.", "", "Team 20000", "12", "1", "2", "3", "18", "64", "-46", "50"}));
+    EXPECT_EQ(Table()[255],
+              (std::vector<std::string>{"255.", "", "Team 255", "27", "1", "2", "3", "61", "77", "-16", "27"}));
 
     InstallEmbeddedResources();
     SoftFontFactory fonts;
@@ -223,7 +224,7 @@ TEST_F(Hostile, PageOfTwentyThousandRowsIsStoredAndBuiltIntoOneScene) {
     const DibImage* flyer = layout.GetImage(kFlyerBitmapId);
     std::size_t flyerBoxes = 0;
     for (const LayoutBox& box : layout.Boxes()) flyerBoxes += box.image == flyer;
-    EXPECT_EQ(layout.BoxCount(), 6 + flyerBoxes + 27u * static_cast<std::size_t>(kTeams + 1));
+    EXPECT_EQ(layout.BoxCount(), 6 + flyerBoxes + 27u * 256u);
     EXPECT_EQ(layout.FontCacheSize(), 3u);
 
     const auto frameStart = std::chrono::steady_clock::now();
@@ -234,7 +235,7 @@ TEST_F(Hostile, PageOfTwentyThousandRowsIsStoredAndBuiltIntoOneScene) {
     for (int i = 0; i < kMoreFrames; ++i) ComposeBoard(layout, canvas, content);
     const double frameSeconds = SecondsSince(moreStart) / kMoreFrames;
 
-    std::printf("20000-row page: download %.3f s; scene build %.1f ms for %zu boxes; first frame %.1f ms; "
+    std::printf("20000-row page, 256 rows kept: download %.3f s; scene build %.1f ms for %zu boxes; first frame %.1f ms; "
                 "next frames %.1f ms each (the frame budget is 20 ms)\n",
                 downloadSeconds, buildSeconds * 1000, layout.BoxCount(), firstFrameSeconds * 1000,
                 frameSeconds * 1000);

@@ -2,10 +2,16 @@
 // scorvane serve on loopback: what it shows, where, and what ends it.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 
 #include "acquire/fetch_standings.h"
@@ -109,6 +115,24 @@ protected:
         if (hint.res_name != nullptr) XFree(hint.res_name);
         if (hint.res_class != nullptr) XFree(hint.res_class);
         return match;
+    }
+
+    // The viewable "Settings" window, None when it did not come up.
+    Window WaitForSettingsDialog() {
+        Window dialog = None;
+        WaitFor(
+            [&] {
+                for (Window w : Children(root_)) {
+                    char* name = nullptr;
+                    if (XFetchName(display_, w, &name) != 0 && name != nullptr) {
+                        if (std::string(name) == "Settings" && GeometryOf(w).viewable) dialog = w;
+                        XFree(name);
+                    }
+                }
+                return dialog != None;
+            },
+            10s);
+        return dialog;
     }
 
     // The viewable top-level window of vemo, None when it did not come up.
@@ -596,20 +620,8 @@ TEST_F(VemoX11, ConfigureSwitchRunsTheSettingsDialogAfterTheDownload) {
     const std::string cfg = ServerProfile();
     const std::string ini = ReadFile(cfg + "/vemo/vemo.ini");
     ASSERT_TRUE(StartVemo({"/c"}, Env(cfg)));
-    Window dialog = None;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            for (Window w : Children(root_)) {
-                char* name = nullptr;
-                if (XFetchName(display_, w, &name) != 0 && name != nullptr) {
-                    if (std::string(name) == "Settings" && GeometryOf(w).viewable) dialog = w;
-                    XFree(name);
-                }
-            }
-            return dialog != None;
-        },
-        10s))
-        << VemoErr();
+    Window dialog = WaitForSettingsDialog();
+    ASSERT_NE(dialog, None) << VemoErr();
     // Start-up downloads first in every mode, the dialog's included.
     EXPECT_TRUE(WaitFor([&] { return serve_.Requests().size() == 1; }, 2s));
     for (Window w : Children(root_)) {
@@ -621,6 +633,20 @@ TEST_F(VemoX11, ConfigureSwitchRunsTheSettingsDialogAfterTheDownload) {
     ASSERT_TRUE(vemo_.WaitExit(3s)) << "the dialog did not close on Escape";
     EXPECT_EQ(vemo_.status(), 0);
     EXPECT_EQ(ReadFile(cfg + "/vemo/vemo.ini"), ini) << "a cancelled dialog wrote the settings";
+
+    // OK on a read-only profile: the file stays as it is, and the user hears
+    // that the choice was lost.
+    chmod((cfg + "/vemo/vemo.ini").c_str(), 0444);
+    ASSERT_TRUE(StartVemo({"/c"}, Env(cfg)));
+    dialog = WaitForSettingsDialog();
+    ASSERT_NE(dialog, None) << VemoErr();
+    XSetInputFocus(display_, dialog, RevertToParent, CurrentTime);
+    XSync(display_, False);
+    Xdotool({"key", "Return"});
+    ASSERT_TRUE(vemo_.WaitExit(3s)) << "the dialog did not close on Return";
+    EXPECT_EQ(vemo_.status(), 1);
+    EXPECT_EQ(VemoErr(), "vemo: the championship 'ger' was not saved: " + cfg + "/vemo/vemo.ini is read-only\n");
+    EXPECT_EQ(ReadFile(cfg + "/vemo/vemo.ini"), ini);
 
     // Without a display there is no dialog, and the user is told so.
     std::map<std::string, std::string> env = Env(cfg);
@@ -667,6 +693,63 @@ TEST_F(VemoX11, FramesKeepTheirPeriodAndAStallBringsNoBurst) {
 }
 
 // A 16-bit screen: the canvas's pixels are converted to the visual's 5-6-5.
+// A server that takes the connection and the request and never answers:
+// XScreenSaver sends SIGTERM on unblank and expects the saver gone, even in
+// the middle of its download.
+TEST_F(VemoX11, StopSignalsEndAStalledDownloadAtOnce) {
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len), 0);
+    const std::string cfg = WriteProfile(dir_, "127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        ASSERT_TRUE(StartVemo({"/s"}, Env(cfg)));
+        pollfd p{listener, POLLIN, 0};
+        ASSERT_EQ(poll(&p, 1, 10000), 1) << "no request came";
+        const int client = accept(listener, nullptr, nullptr);
+        ASSERT_GE(client, 0);
+        pollfd r{client, POLLIN, 0};
+        EXPECT_EQ(poll(&r, 1, 10000), 1) << "the request was not sent";
+        SleepMs(300);  // well into the wait for an answer
+        ASSERT_TRUE(vemo_.running());
+        const auto sent = Clock::now();
+        vemo_.Signal(sig);
+        ASSERT_TRUE(vemo_.WaitExit(5s)) << "signal " << sig;
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent);
+        EXPECT_LT(took, 200ms) << "signal " << sig;
+        std::printf("signal %d during the download: exit after %lld ms\n", sig, static_cast<long long>(took.count()));
+        EXPECT_EQ(vemo_.status(), 0) << "signal " << sig << ": " << VemoErr();
+        close(client);
+    }
+    close(listener);
+}
+
+// A profile that is no regular file (a FIFO once blocked start-up for good)
+// or is too large reads as the defaults, and vemo says why.
+TEST_F(VemoX11, SettingsFileThatCannotBeAProfileGivesTheDefaultsAndSaysWhy) {
+    const std::string cfg = OfflineProfile();
+    const std::string ini = cfg + "/vemo/vemo.ini";
+    for (const char* why : {"not a regular file", "larger than 1 MiB"}) {
+        std::filesystem::remove(ini);
+        if (std::string(why) == "not a regular file") {
+            ASSERT_EQ(mkfifo(ini.c_str(), 0600), 0);
+        } else {
+            WriteFile(ini, "[Settings]\nChampionship=nor\n" + std::string(1024 * 1024, ';'));
+        }
+        ASSERT_TRUE(StartVemo({"--print-status"}, Env(cfg)));
+        ASSERT_TRUE(vemo_.WaitExit(10s)) << why;
+        EXPECT_EQ(vemo_.status(), 1);
+        EXPECT_EQ(VemoErr(), "vemo: the settings file " + ini + " is not read (" + why + "); the defaults apply\n");
+        const std::string output = ReadFile(dir_.File("vemo.out"));
+        EXPECT_NE(output.find("championship: ger\n"), std::string::npos) << output;
+    }
+}
+
 class VemoX11Depth16 : public VemoX11 {
 protected:
     int Depth() const override { return 16; }

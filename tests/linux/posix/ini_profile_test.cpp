@@ -10,10 +10,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -285,6 +287,59 @@ TEST_F(IniProfileTest, LinkAndPermissionsSurviveAWrite) {
     EXPECT_EQ(ReadFile(real), "[Settings]\nChampionship=hun\n");
     EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// Only a regular file of at most 1 MiB is read; a FIFO (which once blocked
+// start-up for good), a device and a huge file read as no settings, and the
+// reason is told once.
+TEST_F(IniProfileTest, OnlyARegularFileOfAtMostOneMebibyteIsRead) {
+    alarm(60);  // a FIFO opened for a blocking read would hang here
+    const std::string tail = "\n[Settings]\nChampionship=nor\n";
+    WriteFile(File(), std::string(1024 * 1024 - tail.size(), ';') + tail);
+    EXPECT_EQ(Get("Championship"), "nor");
+    WriteFile(File(), std::string(1024 * 1024 + 1 - tail.size(), ';') + tail);
+
+    struct Case { const char* what; std::function<void()> make; };
+    const std::vector<Case> cases = {
+        {"larger than 1 MiB", [] {}},
+        {"larger than 1 MiB", [this] { fs::resize_file(File(), 50u << 20); }},
+        {"not a regular file", [this] { fs::remove(File()); ASSERT_EQ(mkfifo(File().c_str(), 0600), 0); }},
+        {"not a regular file", [this] { fs::remove(File()); fs::create_symlink("/dev/zero", File()); }},
+    };
+    for (const Case& c : cases) {
+        c.make();
+        std::vector<std::string> told;
+        IniProfile profile = Profile();
+        profile.OnProblem([&told](const std::string& why) { told.push_back(why); });
+        EXPECT_EQ(profile.GetProfileString("Settings", "Championship", "ger"), "ger") << c.what;
+        EXPECT_EQ(profile.GetProfileString("Settings", "Server", "default"), "default") << c.what;
+        ASSERT_EQ(told.size(), 1u) << c.what;
+        EXPECT_EQ(told[0], "the settings file " + File().string() + " is not read (" + c.what + "); the defaults apply");
+        // Nor is it replaced.
+        EXPECT_FALSE(profile.WriteProfileString("Settings", "Championship", "swe"));
+        EXPECT_NE(profile.WriteError().find(c.what), std::string::npos) << profile.WriteError();
+    }
+    EXPECT_TRUE(fs::is_symlink(File()));
+    alarm(0);
+}
+
+TEST_F(IniProfileTest, ReadOnlyFileOrFolderIsNotReplacedEvenByRoot) {
+    const std::string before = "[Settings]\nChampionship=den\n";
+    WriteFile(File(), before);
+    chmod(File().c_str(), 0444);
+    IniProfile profile = Profile();
+    EXPECT_FALSE(profile.WriteProfileString("Settings", "Championship", "fin"));
+    EXPECT_EQ(profile.WriteError(), File().string() + " is read-only");
+    EXPECT_EQ(ReadFile(File()), before);
+    EXPECT_EQ(fs::status(File()).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+    chmod(File().c_str(), 0644);
+    chmod(scratch.path().c_str(), 0555);
+    EXPECT_FALSE(profile.WriteProfileString("Settings", "Championship", "fin"));
+    EXPECT_EQ(profile.WriteError(), "the folder " + scratch.path().string() + " is read-only");
+    chmod(scratch.path().c_str(), 0755);
+    EXPECT_EQ(ReadFile(File()), before);
+    EXPECT_EQ(Entries(scratch.path()), std::set<std::string>{"vemo.ini"});
 }
 
 }  // namespace

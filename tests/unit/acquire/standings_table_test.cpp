@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 TEST(AcquireTable, DefaultRowHasElevenEmptyCells) {
@@ -34,6 +36,17 @@ TEST(AcquireTable, RowsHaveValueSemantics) {
     EXPECT_EQ(a[0], "x");
     a = b;
     EXPECT_EQ(a[0], "y");
+}
+
+TEST(AcquireTable, KeepsTheHeaderAndTheFirst255TeamsOnly) {
+    StandingsTable table;
+    StandingsRow row;
+    for (int i = 0; i < 300; ++i) {
+        row[2] = "team " + std::to_string(i);
+        EXPECT_EQ(table.Add(row), i < 256 ? i : -1);
+    }
+    EXPECT_EQ(table.GetSize(), 256);
+    EXPECT_EQ(table.ElementAt(255)[2], "team 255");
 }
 
 TEST(AcquireTable, RemoveAllEmptiesTheTableForGood) {

@@ -50,7 +50,9 @@ public:
         auto it = values.find(s + "/" + e);
         return it == values.end() ? d : it->second;
     }
+    bool writable = true;
     bool WriteProfileString(const std::string& s, const std::string& e, const std::string& v) override {
+        if (!writable) return false;
         writes.push_back(s + "/" + e + "=" + v);
         values[s + "/" + e] = v;
         return true;
@@ -80,6 +82,7 @@ public:
         calls.push_back("window " + std::to_string(parent));
         return windowResult;
     }
+    void SettingsNotSaved(const std::string& championship) override { calls.push_back("not saved " + championship); }
 };
 
 class Startup : public ::testing::Test {
@@ -152,6 +155,15 @@ TEST_F(Startup, ConfigureDownloadsFirstAndWritesOnlyAfterOk) {
     RecordingHost upper;
     RunStartup(upper, "/C", champ);
     EXPECT_EQ(upper.calls.back(), "dialog active ger");
+
+    // A choice that could not be stored is reported, not dropped in silence.
+    RecordingHost readOnly;
+    readOnly.dialogResult = true;
+    readOnly.dialogChoice = "fra";
+    readOnly.profile.writable = false;
+    EXPECT_FALSE(RunStartup(readOnly, "/c", champ));
+    EXPECT_EQ(readOnly.calls.back(), "not saved fra");
+    EXPECT_TRUE(readOnly.profile.writes.empty());
 }
 
 TEST_F(Startup, FailedWindowEndsTheProgram) {
