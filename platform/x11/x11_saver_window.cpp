@@ -82,16 +82,16 @@ bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
             error = "the default visual of the screen is not TrueColor";
             return false;
         }
-        cursor_.emplace(display_, root);
+        cursor_ = CreateBlankCursor(display_, root);
         XSetWindowAttributes a = {};
         a.override_redirect = True;
         a.background_pixel = BlackPixel(display_, screen);
         a.event_mask = kFullScreenEvents;
-        a.cursor = cursor_->get();
+        a.cursor = cursor_.get();
         const Window w = XCreateWindow(display_, root, 0, 0, static_cast<unsigned>(width),
                                        static_cast<unsigned>(height), 0, depth, InputOutput, visual,
                                        CWOverrideRedirect | CWBackPixel | CWEventMask | CWCursor, &a);
-        window_.emplace(display_, w);
+        window_ = OwnedWindow(w, XWindowTraits{display_});
         NameWindow(display_, w);
         drawable_ = w;
         // The screen may change its size (a monitor plugged in, a new mode);
@@ -143,7 +143,7 @@ bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
                     return false;
                 }
             }
-            window_.emplace(display_, w);
+            window_ = OwnedWindow(w, XWindowTraits{display_});
             NameWindow(display_, w);
             drawable_ = w;
         } else {
@@ -151,8 +151,8 @@ bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
         }
     }
 
-    gc_.emplace(display_, drawable_);
-    presenter_ = std::make_unique<X11Presenter>(display_, drawable_, gc_->get(), visual, depth, settings_.allowShm);
+    gc_ = CreateGraphicsContext(display_, drawable_);
+    presenter_ = std::make_unique<X11Presenter>(display_, drawable_, gc_.get(), visual, depth, settings_.allowShm);
     FollowSize(width, height);
     if (window_) {
         if (kind_ == SaverTargetKind::FullScreen) {
@@ -205,7 +205,7 @@ void X11SaverWindow::OnMapped() {
     XSetInputFocus(display_, drawable_, RevertToParent, CurrentTime);
     if (!keyboardGrab_) keyboardGrab_ = GrabKeyboard(display_, drawable_, kGrabTries, kGrabPauseMs);
     if (!pointerGrab_) {
-        pointerGrab_ = GrabPointer(display_, drawable_, cursor_->get(), kPointerGrabEvents, kGrabTries, kGrabPauseMs);
+        pointerGrab_ = GrabPointer(display_, drawable_, cursor_.get(), kPointerGrabEvents, kGrabTries, kGrabPauseMs);
     }
 }
 
@@ -258,7 +258,7 @@ void X11SaverWindow::HandleEvent(XEvent& event) {
         if (event.xdestroywindow.window == drawable_ || event.xdestroywindow.window == parent_) {
             // A preview child goes with its parent: nothing is left to
             // destroy, and an embedding window is not ours anyway.
-            if (window_) window_->Forget();
+            window_.Release();
             drawable_ = None;
             parent_ = None;
             RequestClose();
@@ -278,7 +278,7 @@ void X11SaverWindow::HandleEvent(XEvent& event) {
     default:
         break;
     }
-    if (kind_ == SaverTargetKind::FullScreen) HandleInput(event);
+    HandleInput(event);
 }
 
 void X11SaverWindow::PlayFrame(SaverClock::time_point now) {
@@ -338,11 +338,11 @@ void X11SaverWindow::OnDestroy() {
     due_.reset();
     session_.Free();
     // The screen and the input go back before the program ends.
-    pointerGrab_ = InputGrab();
-    keyboardGrab_ = InputGrab();
+    pointerGrab_.Reset();
+    keyboardGrab_.Reset();
     presenter_.reset();
-    gc_.reset();
-    window_.reset();
-    cursor_.reset();
+    gc_.Reset();
+    window_.Reset();
+    cursor_.Reset();
     XSync(display_, False);
 }

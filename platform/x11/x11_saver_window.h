@@ -75,9 +75,9 @@ private:
 
     Window parent_ = None;    // the preview's parent, or the root under a full-screen window
     Window drawable_ = None;  // what is drawn on: ours or the embedding window
-    std::optional<BlankCursor> cursor_;
-    std::optional<OwnedWindow> window_;  // none when embedded
-    std::optional<GraphicsContext> gc_;
+    OwnedCursor cursor_;
+    OwnedWindow window_;  // none when embedded
+    GraphicsContext gc_;
     std::unique_ptr<X11Presenter> presenter_;
     InputGrab keyboardGrab_;
     InputGrab pointerGrab_;
