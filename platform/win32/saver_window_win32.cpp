@@ -1,4 +1,4 @@
-#include "platform/win32/saver_wnd.h"
+#include "platform/win32/saver_window_win32.h"
 
 CSaverWnd::CSaverWnd(std::string championship) : m_session(m_fontFactory, std::move(championship)) {}
 

@@ -2,7 +2,7 @@
 // table message by message, the mouse test, the cursor nudge, painting, and
 // what its destruction leaves behind.
 
-#include "platform/win32/saver_wnd.h"
+#include "platform/win32/saver_window_win32.h"
 
 #include <gtest/gtest.h>
 
