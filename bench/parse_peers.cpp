@@ -9,6 +9,7 @@
 #include "acquire/markup_parser.h"
 #include "acquire/standings_extractor.h"
 #include "acquire/standings_table.h"
+#include "app/latin1.h"
 #include "bench/heap_counter.h"
 
 namespace {
@@ -165,19 +166,6 @@ private:
         stop = false;
     }
 };
-
-std::string Latin1ToUtf8(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 std::string Show(const std::vector<std::string>& row) {
     std::string out = "[";

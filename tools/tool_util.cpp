@@ -114,20 +114,6 @@ bool ParseInteger(std::string_view text, long min, long max, long& out) {
     return true;
 }
 
-std::string Latin1ToUtf8(std::string_view latin1) {
-    std::string out;
-    out.reserve(latin1.size());
-    for (unsigned char c : latin1) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 bool DecodeUtf8(std::string_view utf8, std::u32string& out, std::size_t& badOffset) {
     out.clear();
     size_t i = 0;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "acquire/http_client.h"
+#include "app/latin1.h"
 
 class StandingsTable;
 
@@ -50,8 +51,6 @@ bool ReadInput(const std::string& name, std::string& out, std::string& error);
 
 // Decimal integer in [min, max], nothing else around it.
 bool ParseInteger(std::string_view text, long min, long max, long& out);
-
-std::string Latin1ToUtf8(std::string_view latin1);
 
 // Strict UTF-8 to code points (no overlong forms, no surrogates). On failure
 // `badOffset` is the byte offset of the first invalid sequence.

@@ -1,88 +1,14 @@
 #include "platform/soft/gif_encoder.h"
 
+#include <gif_lib.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 #include <unordered_map>
 
 namespace {
-
-void Put16(std::vector<std::uint8_t>& out, unsigned v) {
-    out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-    out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-}
-
-// Codes are packed from the least significant bit up and cut into data
-// sub-blocks of at most 255 bytes.
-class CodeWriter {
-public:
-    explicit CodeWriter(std::vector<std::uint8_t>& out) : out_(out) {}
-    void Write(unsigned code, int bits) {
-        acc_ |= static_cast<std::uint32_t>(code) << nbits_;
-        nbits_ += bits;
-        while (nbits_ >= 8) {
-            Byte(static_cast<std::uint8_t>(acc_ & 0xFF));
-            acc_ >>= 8;
-            nbits_ -= 8;
-        }
-    }
-    void Finish() {
-        if (nbits_ > 0) Byte(static_cast<std::uint8_t>(acc_ & 0xFF));
-        acc_ = 0;
-        nbits_ = 0;
-        FlushBlock();
-        out_.push_back(0);
-    }
-
-private:
-    void Byte(std::uint8_t b) {
-        block_[blockLen_++] = b;
-        if (blockLen_ == 255) FlushBlock();
-    }
-    void FlushBlock() {
-        if (blockLen_ == 0) return;
-        out_.push_back(static_cast<std::uint8_t>(blockLen_));
-        out_.insert(out_.end(), block_, block_ + blockLen_);
-        blockLen_ = 0;
-    }
-    std::vector<std::uint8_t>& out_;
-    std::uint32_t acc_ = 0;
-    int nbits_ = 0;
-    std::uint8_t block_[255] = {};
-    int blockLen_ = 0;
-};
-
-// String table of the encoder: (prefix code, next index) -> code, open
-// addressing; cleared whenever the 4096 codes are used up.
-class CodeTable {
-public:
-    CodeTable() : keys_(kSlots, -1), codes_(kSlots, 0) {}
-    void Clear() { std::fill(keys_.begin(), keys_.end(), -1); }
-    int Find(int prefix, int next) const {
-        const std::int32_t key = (prefix << 8) | next;
-        for (std::size_t s = Slot(key);; s = (s + 1) & (kSlots - 1)) {
-            if (keys_[s] == key) return codes_[s];
-            if (keys_[s] < 0) return -1;
-        }
-    }
-    void Insert(int prefix, int next, int code) {
-        const std::int32_t key = (prefix << 8) | next;
-        std::size_t s = Slot(key);
-        while (keys_[s] >= 0) s = (s + 1) & (kSlots - 1);
-        keys_[s] = key;
-        codes_[s] = static_cast<std::uint16_t>(code);
-    }
-
-private:
-    static constexpr std::size_t kSlots = 8192;
-    static std::size_t Slot(std::int32_t key) {
-        return (static_cast<std::uint32_t>(key) * 2654435761u >> 19) & (kSlots - 1);
-    }
-    std::vector<std::int32_t> keys_;
-    std::vector<std::uint16_t> codes_;
-};
 
 int SquaredDistance(std::uint32_t a, std::uint32_t b) {
     int dr = static_cast<int>((a >> 16) & 0xFF) - static_cast<int>((b >> 16) & 0xFF);
@@ -93,62 +19,35 @@ int SquaredDistance(std::uint32_t a, std::uint32_t b) {
 
 }  // namespace
 
-void GifEncoder::EncodeLzw(const std::uint8_t* indices, std::size_t count, int minCodeSize,
-                           std::vector<std::uint8_t>& out) {
-    out.push_back(static_cast<std::uint8_t>(minCodeSize));
-    CodeWriter writer(out);
-    const int clear = 1 << minCodeSize;
-    const int end = clear + 1;
-    int codeSize = minCodeSize + 1;
-    int next = clear + 2;
-    CodeTable table;
-    writer.Write(static_cast<unsigned>(clear), codeSize);
-    if (count > 0) {
-        int prefix = indices[0];
-        for (std::size_t i = 1; i < count; ++i) {
-            const int c = indices[i];
-            const int found = table.Find(prefix, c);
-            if (found >= 0) {
-                prefix = found;
-                continue;
-            }
-            writer.Write(static_cast<unsigned>(prefix), codeSize);
-            table.Insert(prefix, c, next++);
-            // The decoder adds its entries one code later; it widens its
-            // codes once the code just added needs one bit more.
-            if (next > (1 << codeSize) && codeSize < 12) ++codeSize;
-            if (next == 4096) {
-                writer.Write(static_cast<unsigned>(clear), codeSize);
-                table.Clear();
-                codeSize = minCodeSize + 1;
-                next = clear + 2;
-            }
-            prefix = c;
-        }
-        writer.Write(static_cast<unsigned>(prefix), codeSize);
-        // The decoder adds an entry for that last code before it reads the
-        // end code, and may widen first.
-        if (next >= (1 << codeSize) && codeSize < 12) ++codeSize;
-    }
-    writer.Write(static_cast<unsigned>(end), codeSize);
-    writer.Finish();
-}
-
 GifEncoder::GifEncoder(int width, int height)
     : width_(std::clamp(width, 1, 65535)), height_(std::clamp(height, 1, 65535)) {
-    for (char c : std::string_view("GIF89a")) out_.push_back(static_cast<std::uint8_t>(c));
-    Put16(out_, static_cast<unsigned>(width_));
-    Put16(out_, static_cast<unsigned>(height_));
-    out_.push_back(0x00);  // no global colour table
-    out_.push_back(0);     // background colour index
-    out_.push_back(0);     // square pixels
-    // Loop forever.
-    static const std::uint8_t kLoop[] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E',
-                                         '2',  '.',  '0',  0x03, 0x01, 0x00, 0x00, 0x00};
-    for (std::uint8_t b : kLoop) out_.push_back(b);
+    int error = 0;
+    gif_ = EGifOpen(this, &GifEncoder::Append, &error);
+    if (gif_ != nullptr) {
+        EGifSetGifVersion(gif_, true);
+        // No global colour table: every frame brings its own.
+        EGifPutScreenDesc(gif_, width_, height_, 1, 0, nullptr);
+        // Loop forever.
+        static const GifByteType kApplication[] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+        static const GifByteType kLoop[] = {0x01, 0x00, 0x00};
+        EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE);
+        EGifPutExtensionBlock(gif_, sizeof kApplication, kApplication);
+        EGifPutExtensionBlock(gif_, sizeof kLoop, kLoop);
+        EGifPutExtensionTrailer(gif_);
+    }
     const std::size_t n = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
     shown_.assign(n, 0);
     pending_.assign(n, 0);
+}
+
+GifEncoder::~GifEncoder() {
+    if (gif_ != nullptr) EGifCloseFile(gif_, nullptr);
+}
+
+int GifEncoder::Append(GifFileType* gif, const unsigned char* bytes, int length) {
+    auto* self = static_cast<GifEncoder*>(gif->UserData);
+    self->out_.insert(self->out_.end(), bytes, bytes + length);
+    return length;
 }
 
 void GifEncoder::AddFrame(const std::uint32_t* pixels, std::size_t stride, int delayCentiseconds) {
@@ -234,45 +133,47 @@ void GifEncoder::EmitPending() {
     int tableBits = 1;
     while ((std::size_t{1} << tableBits) < paletteSize) ++tableBits;
 
-    std::vector<std::uint8_t> indices;
-    indices.reserve(static_cast<std::size_t>(right - left) * static_cast<std::size_t>(bottom - top));
-    for (int y = top; y < bottom; ++y) {
-        for (int x = left; x < right; ++x) {
-            std::size_t i = static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x);
-            indices.push_back(indexOf[pending_[i]]);
-            shown_[i] = pending_[i];
-        }
+    std::vector<GifColorType> colourTable(std::size_t{1} << tableBits, GifColorType{0, 0, 0});
+    for (std::size_t i = 0; i < paletteSize; ++i) {
+        colourTable[i] = GifColorType{static_cast<GifByteType>(palette[i] >> 16),
+                                      static_cast<GifByteType>(palette[i] >> 8), static_cast<GifByteType>(palette[i])};
+    }
+    ColorMapObject* colourMap = GifMakeMapObject(1 << tableBits, colourTable.data());
+    if (gif_ == nullptr || colourMap == nullptr) {
+        GifFreeMapObject(colourMap);
+        return;
     }
 
-    // Graphic control: keep the frame in place, no transparency.
-    out_.push_back(0x21);
-    out_.push_back(0xF9);
-    out_.push_back(4);
-    out_.push_back(0x04);
-    Put16(out_, static_cast<unsigned>(pendingDelay_));
-    out_.push_back(0);
-    out_.push_back(0);
-    // Image descriptor with a local colour table.
-    out_.push_back(0x2C);
-    Put16(out_, static_cast<unsigned>(left));
-    Put16(out_, static_cast<unsigned>(top));
-    Put16(out_, static_cast<unsigned>(right - left));
-    Put16(out_, static_cast<unsigned>(bottom - top));
-    out_.push_back(static_cast<std::uint8_t>(0x80 | (tableBits - 1)));
-    for (std::size_t i = 0; i < (std::size_t{1} << tableBits); ++i) {
-        std::uint32_t c = i < paletteSize ? palette[i] : 0;
-        out_.push_back(static_cast<std::uint8_t>(c >> 16));
-        out_.push_back(static_cast<std::uint8_t>(c >> 8));
-        out_.push_back(static_cast<std::uint8_t>(c));
+    // Keep the frame in place, no transparency.
+    GraphicsControlBlock control{};
+    control.DisposalMode = DISPOSE_DO_NOT;
+    control.UserInputFlag = false;
+    control.DelayTime = pendingDelay_;
+    control.TransparentColor = NO_TRANSPARENT_COLOR;
+    GifByteType extension[4];
+    const std::size_t extensionSize = EGifGCBToExtension(&control, extension);
+    EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(extensionSize), extension);
+    // The image descriptor keeps its own copy of the colour table.
+    EGifPutImageDesc(gif_, left, top, right - left, bottom - top, false, colourMap);
+    GifFreeMapObject(colourMap);
+    std::vector<GifPixelType> row(static_cast<std::size_t>(right - left));
+    for (int y = top; y < bottom; ++y) {
+        for (int x = left; x < right; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x);
+            row[static_cast<std::size_t>(x - left)] = indexOf[pending_[i]];
+            shown_[i] = pending_[i];
+        }
+        EGifPutLine(gif_, row.data(), right - left);
     }
-    EncodeLzw(indices.data(), indices.size(), std::max(2, tableBits), out_);
     ++framesWritten_;
 }
 
 std::vector<std::uint8_t> GifEncoder::Finish() {
     if (!finished_) {
         EmitPending();
-        out_.push_back(0x3B);
+        // Writes the trailer and lets go of the library's state.
+        if (gif_ != nullptr) EGifCloseFile(gif_, nullptr);
+        gif_ = nullptr;
         finished_ = true;
     }
     return out_;

@@ -5,16 +5,21 @@
 // before, with a local colour table: the exact colours when that rectangle
 // has at most 256, otherwise the 256 most frequent ones, every other colour
 // going to its nearest neighbour among them. A frame identical to the one
-// before only lengthens the earlier frame's delay.
+// before only lengthens the earlier frame's delay. giflib writes the file.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+struct GifFileType;
+
 class GifEncoder {
 public:
     GifEncoder(int width, int height);
+    ~GifEncoder();
+    GifEncoder(const GifEncoder&) = delete;
+    GifEncoder& operator=(const GifEncoder&) = delete;
 
     int Width() const { return width_; }
     int Height() const { return height_; }
@@ -27,16 +32,13 @@ public:
     // The whole file; no frame may be added afterwards.
     std::vector<std::uint8_t> Finish();
 
-    // The LZW stream of GIF image data (minimum code size byte, then the
-    // sub-blocks and their terminator) for indices below 1 << minCodeSize.
-    static void EncodeLzw(const std::uint8_t* indices, std::size_t count, int minCodeSize,
-                          std::vector<std::uint8_t>& out);
-
 private:
+    static int Append(GifFileType* gif, const unsigned char* bytes, int length);
     void EmitPending();
 
     int width_;
     int height_;
+    GifFileType* gif_ = nullptr;  // open until Finish
     std::vector<std::uint8_t> out_;
     std::vector<std::uint32_t> shown_;    // the frame last written, in its true colours
     std::vector<std::uint32_t> pending_;  // the latest frame, not yet written

@@ -1,8 +1,6 @@
 #include "platform/win32/backdrop_dialog.h"
 
-#include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "config/backdrop_layout.h"
 #include "platform/win32/gdi.h"
@@ -52,27 +50,7 @@ BOOL CBackdropDialog::OnEraseBkgnd(HDC dc) {
     }
 }
 
-HPALETTE CBackdropDialog::BackgroundPalette() {
-    if (!m_background.HasPalette()) return nullptr;
-    if (!m_background.platformPalette) {
-        const auto& entries = m_background.palette();
-        std::vector<std::uint8_t> block(sizeof(LOGPALETTE) + entries.size() * sizeof(PALETTEENTRY));
-        auto* logPalette = reinterpret_cast<LOGPALETTE*>(block.data());
-        logPalette->palVersion = 0x300;
-        logPalette->palNumEntries = static_cast<WORD>(entries.size());
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            logPalette->palPalEntry[i].peRed = entries[i].peRed;
-            logPalette->palPalEntry[i].peGreen = entries[i].peGreen;
-            logPalette->palPalEntry[i].peBlue = entries[i].peBlue;
-            logPalette->palPalEntry[i].peFlags = 0;
-        }
-        HPALETTE palette = ::CreatePalette(logPalette);
-        if (!palette) return nullptr;
-        m_background.platformPalette =
-            std::shared_ptr<void>(palette, [](void* handle) { ::DeleteObject(static_cast<HPALETTE>(handle)); });
-    }
-    return static_cast<HPALETTE>(m_background.platformPalette.get());
-}
+HPALETTE CBackdropDialog::BackgroundPalette() { return ImagePalette(m_background); }
 
 UINT CBackdropDialog::RealizeBackgroundPalette(BOOL forceBackground) {
     HPALETTE palette = BackgroundPalette();

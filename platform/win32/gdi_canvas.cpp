@@ -94,9 +94,8 @@ void GdiCanvas::FillRect(const Rect& rect, ColorRef color) {
     ::FillRect(dc_, &r, brush);
 }
 
-GdiCanvas::PaletteSelection GdiCanvas::SelectImagePalette(const DibImage& image) {
-    PaletteSelection selection;
-    if (!image.HasPalette()) return selection;
+HPALETTE ImagePalette(const DibImage& image) {
+    if (!image.HasPalette()) return nullptr;
     if (!image.platformPalette) {
         const auto& entries = image.palette();
         std::vector<std::uint8_t> block(sizeof(LOGPALETTE) + entries.size() * sizeof(PALETTEENTRY));
@@ -110,11 +109,18 @@ GdiCanvas::PaletteSelection GdiCanvas::SelectImagePalette(const DibImage& image)
             logPalette->palPalEntry[i].peFlags = 0;
         }
         HPALETTE palette = ::CreatePalette(logPalette);
-        if (!palette) return selection;
+        if (!palette) return nullptr;
         image.platformPalette =
             std::shared_ptr<void>(palette, [](void* handle) { ::DeleteObject(static_cast<HPALETTE>(handle)); });
     }
-    selection.previous = ::SelectPalette(dc_, static_cast<HPALETTE>(image.platformPalette.get()), FALSE);
+    return static_cast<HPALETTE>(image.platformPalette.get());
+}
+
+GdiCanvas::PaletteSelection GdiCanvas::SelectImagePalette(const DibImage& image) {
+    PaletteSelection selection;
+    HPALETTE palette = ImagePalette(image);
+    if (!palette) return selection;
+    selection.previous = ::SelectPalette(dc_, palette, FALSE);
     ::RealizePalette(dc_);
     selection.previousStretchMode = ::SetStretchBltMode(dc_, COLORONCOLOR);
     selection.active = true;

@@ -32,6 +32,10 @@ public:
 
 LOGFONTA ToLogFontA(const LogFont& description);
 
+// The picture's own palette as a GDI palette, made on first use and kept with
+// the picture; null when it has none or it cannot be made.
+HPALETTE ImagePalette(const DibImage& image);
+
 // Draws on a device context it does not own. Whatever it selects into the
 // context (fonts, palettes) is selected back out when it is destroyed, and
 // the brushes it made are deleted then, so the context can be released.

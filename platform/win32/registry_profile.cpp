@@ -3,23 +3,7 @@
 #include <cstring>
 #include <vector>
 
-RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
-    if (this != &other) {
-        Reset();
-        key_ = other.key_;
-        other.key_ = nullptr;
-    }
-    return *this;
-}
-
-void RegistryKey::Reset() {
-    if (key_) {
-        RegCloseKey(key_);
-        key_ = nullptr;
-    }
-}
-
-RegistryKey RegistryKey::Create(HKEY parent, const std::string& subKey) {
+RegistryKey CreateRegistryKey(HKEY parent, const std::string& subKey) {
     HKEY key = nullptr;
     DWORD disposition = 0;
     if (!parent) return RegistryKey();
@@ -43,13 +27,13 @@ RegistryKey RegistryProfile::OpenApplicationKey() const {
         return RegistryKey();
     }
     RegistryKey softwareKey(software);
-    RegistryKey companyKey = RegistryKey::Create(softwareKey.get(), company_);
-    return RegistryKey::Create(companyKey.get(), application_);
+    RegistryKey companyKey = CreateRegistryKey(softwareKey.get(), company_);
+    return CreateRegistryKey(companyKey.get(), application_);
 }
 
 RegistryKey RegistryProfile::OpenSectionKey(const std::string& section) const {
     RegistryKey app = OpenApplicationKey();
-    return RegistryKey::Create(app.get(), section);
+    return CreateRegistryKey(app.get(), section);
 }
 
 std::string RegistryProfile::GetProfileString(const std::string& section, const std::string& entry,

@@ -9,29 +9,19 @@
 #include <string>
 
 #include "app/profile.h"
+#include "platform/unique_handle.h"
 
-// Owns one open registry key.
-class RegistryKey {
-public:
-    RegistryKey() = default;
-    explicit RegistryKey(HKEY key) : key_(key) {}
-    ~RegistryKey() { Reset(); }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    RegistryKey(RegistryKey&& other) noexcept : key_(other.key_) { other.key_ = nullptr; }
-    RegistryKey& operator=(RegistryKey&& other) noexcept;
-
-    HKEY get() const { return key_; }
-    explicit operator bool() const { return key_ != nullptr; }
-    void Reset();
-
-    // Opens (creating what is missing) `subKey` below `parent` for reading
-    // and writing. An empty `subKey` yields a second handle to `parent`.
-    static RegistryKey Create(HKEY parent, const std::string& subKey);
-
-private:
-    HKEY key_ = nullptr;
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static Handle Empty() { return nullptr; }
+    void Free(HKEY key) const { RegCloseKey(key); }
 };
+// Owns one open registry key.
+using RegistryKey = UniqueHandle<RegistryKeyTraits>;
+
+// Opens (creating what is missing) `subKey` below `parent` for reading and
+// writing. An empty `subKey` yields a second handle to `parent`.
+RegistryKey CreateRegistryKey(HKEY parent, const std::string& subKey);
 
 class RegistryProfile : public Profile {
 public:

@@ -1,5 +1,5 @@
 #include "platform/win32/saver_app.h"
-#include "platform/win32/settings_dlg.h"
+#include "platform/win32/settings_dialog_win32.h"
 
 bool RunSettingsDialog(CSaverApp& app, bool activeParent, std::string& championship) {
     // An explicit configure switch comes from a window that wants the dialog

@@ -4,7 +4,7 @@
 
 #include "acquire/fetch_standings.h"
 #include "app/connectivity.h"
-#include "platform/win32/saver_wnd.h"
+#include "platform/win32/saver_window_win32.h"
 #include "platform/win32/wininet_http_client.h"
 
 bool SaverStartupHost::IsConnected() { return IsMachineConnected(); }

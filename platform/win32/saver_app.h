@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/startup.h"
+#include "platform/platform.h"
 #include "platform/win32/framework.h"
 #include "platform/win32/gdi_canvas.h"
 

@@ -11,8 +11,8 @@
 
 #include "acquire/fetch_standings.h"
 #include "acquire/standings_table.h"
-#include "app/connectivity.h"
-#include "app/startup.h"
+#include "app/latin1.h"
+#include "platform/platform.h"
 #include "platform/posix/curl_http_client.h"
 #include "platform/gtk/settings_dialog_gtk.h"
 #include "platform/posix/ini_profile.h"
@@ -27,19 +27,6 @@
 #endif
 
 namespace {
-
-std::string Latin1ToUtf8(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 // Start-up's view of the Linux program.
 class VemoStartupHost : public StartupHost {

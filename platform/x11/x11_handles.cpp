@@ -67,62 +67,36 @@ bool XErrorTrap::Failed() {
     return errors_ != 0;
 }
 
-void OwnedWindow::Reset() {
-    if (display_ != nullptr && window_ != None) XDestroyWindow(display_, window_);
-    window_ = None;
-}
-
-BlankCursor::BlankCursor(Display* display, Window window) : display_(display) {
+OwnedCursor CreateBlankCursor(Display* display, Window window) {
     static const char bits[1] = {0};
     Pixmap mask = XCreateBitmapFromData(display, window, bits, 1, 1);
-    if (mask == None) return;
+    if (mask == None) return OwnedCursor();
     XColor black{};
-    cursor_ = XCreatePixmapCursor(display, mask, mask, &black, &black, 0, 0);
+    OwnedCursor cursor(XCreatePixmapCursor(display, mask, mask, &black, &black, 0, 0), XCursorTraits{display});
     // The cursor keeps what it needs of the pixmap.
     XFreePixmap(display, mask);
+    return cursor;
 }
 
-BlankCursor::~BlankCursor() {
-    if (display_ != nullptr && cursor_ != None) XFreeCursor(display_, cursor_);
+GraphicsContext CreateGraphicsContext(Display* display, Drawable drawable) {
+    GraphicsContext gc(XCreateGC(display, drawable, 0, nullptr), XGcTraits{display});
+    if (gc) XSetGraphicsExposures(display, gc.get(), False);
+    return gc;
 }
 
-GraphicsContext::GraphicsContext(Display* display, Drawable drawable)
-    : display_(display), gc_(XCreateGC(display, drawable, 0, nullptr)) {
-    if (gc_ != nullptr) XSetGraphicsExposures(display, gc_, False);
-}
-
-GraphicsContext::~GraphicsContext() {
-    if (display_ != nullptr && gc_ != nullptr) XFreeGC(display_, gc_);
-}
-
-InputGrab::~InputGrab() {
-    if (display_ == nullptr) return;
-    if (device_ == Device::Keyboard) {
-        XUngrabKeyboard(display_, CurrentTime);
+void XGrabTraits::Free(Display* display) const {
+    if (device == Device::Keyboard) {
+        XUngrabKeyboard(display, CurrentTime);
     } else {
-        XUngrabPointer(display_, CurrentTime);
+        XUngrabPointer(display, CurrentTime);
     }
-}
-
-InputGrab::InputGrab(InputGrab&& other) noexcept : display_(other.display_), device_(other.device_) {
-    other.display_ = nullptr;
-}
-
-InputGrab& InputGrab::operator=(InputGrab&& other) noexcept {
-    if (this != &other) {
-        InputGrab released(std::move(*this));
-        display_ = other.display_;
-        device_ = other.device_;
-        other.display_ = nullptr;
-    }
-    return *this;
 }
 
 InputGrab GrabKeyboard(Display* display, Window window, int tries, int pauseMs) {
     for (int i = 0; i < tries; ++i) {
         if (i > 0) Pause(pauseMs);
         if (XGrabKeyboard(display, window, True, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess) {
-            return InputGrab(display, InputGrab::Device::Keyboard);
+            return InputGrab(display, XGrabTraits{XGrabTraits::Device::Keyboard});
         }
     }
     return InputGrab();
@@ -133,7 +107,7 @@ InputGrab GrabPointer(Display* display, Window window, Cursor cursor, long event
         if (i > 0) Pause(pauseMs);
         if (XGrabPointer(display, window, True, static_cast<unsigned>(eventMask), GrabModeAsync, GrabModeAsync,
                          None, cursor, CurrentTime) == GrabSuccess) {
-            return InputGrab(display, InputGrab::Device::Pointer);
+            return InputGrab(display, XGrabTraits{XGrabTraits::Device::Pointer});
         }
     }
     return InputGrab();

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "platform/unique_handle.h"
+
 struct DisplayCloser {
     void operator()(Display* display) const;
 };
@@ -46,76 +48,43 @@ private:
 // connection to the server is lost.
 void InstallXErrorHandlers();
 
+// The X resources freed by one call with the display they live on.
+template <typename Resource, Resource kEmpty, int (*FreeResource)(Display*, Resource)>
+struct XResourceTraits {
+    using Handle = Resource;
+    static Handle Empty() { return kEmpty; }
+    void Free(Resource resource) const { FreeResource(display, resource); }
+    Display* display = nullptr;
+};
+
 // A window this program created; destroyed with its owner unless the server
-// destroyed it first (a preview child goes with its parent).
-class OwnedWindow {
-public:
-    OwnedWindow() = default;
-    OwnedWindow(Display* display, Window window) : display_(display), window_(window) {}
-    ~OwnedWindow() { Reset(); }
-    OwnedWindow(const OwnedWindow&) = delete;
-    OwnedWindow& operator=(const OwnedWindow&) = delete;
+// destroyed it first (a preview child goes with its parent: Release it).
+using XWindowTraits = XResourceTraits<Window, None, XDestroyWindow>;
+using OwnedWindow = UniqueHandle<XWindowTraits>;
 
-    Window get() const { return window_; }
-    explicit operator bool() const { return window_ != None; }
-    // The server has already destroyed it: nothing is left to give back.
-    void Forget() { window_ = None; }
-    void Reset();
+using XCursorTraits = XResourceTraits<Cursor, None, XFreeCursor>;
+using OwnedCursor = UniqueHandle<XCursorTraits>;
 
-private:
-    Display* display_ = nullptr;
-    Window window_ = None;
-};
+// The invisible cursor of the full-screen saver, on the screen of `window`:
+// a 1 x 1 pixmap cursor whose only pixel is transparent.
+OwnedCursor CreateBlankCursor(Display* display, Window window);
 
-// The invisible cursor of the full-screen saver: a 1 x 1 pixmap cursor whose
-// only pixel is transparent.
-class BlankCursor {
-public:
-    BlankCursor() = default;
-    // Creates it on the screen of `window`.
-    BlankCursor(Display* display, Window window);
-    ~BlankCursor();
-    BlankCursor(const BlankCursor&) = delete;
-    BlankCursor& operator=(const BlankCursor&) = delete;
+using XGcTraits = XResourceTraits<GC, nullptr, XFreeGC>;
+using GraphicsContext = UniqueHandle<XGcTraits>;
 
-    Cursor get() const { return cursor_; }
-
-private:
-    Display* display_ = nullptr;
-    Cursor cursor_ = None;
-};
-
-class GraphicsContext {
-public:
-    GraphicsContext() = default;
-    GraphicsContext(Display* display, Drawable drawable);
-    ~GraphicsContext();
-    GraphicsContext(const GraphicsContext&) = delete;
-    GraphicsContext& operator=(const GraphicsContext&) = delete;
-
-    GC get() const { return gc_; }
-
-private:
-    Display* display_ = nullptr;
-    GC gc_ = nullptr;
-};
+// A context for copying pictures onto `drawable`, without graphics exposures.
+GraphicsContext CreateGraphicsContext(Display* display, Drawable drawable);
 
 // An active grab of the keyboard or the pointer by the full-screen window,
-// released with its owner.
-class InputGrab {
-public:
+// released with its owner. The handle is the display the grab is held on.
+struct XGrabTraits {
     enum class Device { Keyboard, Pointer };
-    InputGrab() = default;
-    InputGrab(Display* display, Device device) : display_(display), device_(device) {}
-    ~InputGrab();
-    InputGrab(InputGrab&& other) noexcept;
-    InputGrab& operator=(InputGrab&& other) noexcept;
-    explicit operator bool() const { return display_ != nullptr; }
-
-private:
-    Display* display_ = nullptr;
-    Device device_ = Device::Keyboard;
+    using Handle = Display*;
+    static Handle Empty() { return nullptr; }
+    void Free(Display* display) const;
+    Device device = Device::Keyboard;
 };
+using InputGrab = UniqueHandle<XGrabTraits>;
 
 // Tries for up to `tries` times `pauseMs` apart (another client, such as the
 // terminal the saver was started from, may still hold a grab for a moment).

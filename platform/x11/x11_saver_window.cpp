@@ -6,10 +6,7 @@
 #include <cerrno>
 #include <ostream>
 
-#include "acquire/standings_table.h"
-#include "app/startup.h"
 #include "display/trace_canvas.h"
-#include "platform/x11/mouse_test.h"
 
 namespace {
 
@@ -58,8 +55,7 @@ X11SaverWindow::X11SaverWindow(Display* display, std::string championship, Setti
     : display_(display),
       championship_(std::move(championship)),
       settings_(settings),
-      layout_(fontFactory_),
-      title_(BoardTitleForChampionship(championship_)),
+      session_(fontFactory_, championship_),
       canvas_(0, 0) {
     if (settings_.trace != nullptr) trace_ = std::make_unique<TraceCanvas>(&canvas_, *settings_.trace);
 }
@@ -68,6 +64,8 @@ X11SaverWindow::~X11SaverWindow() { OnDestroy(); }
 
 bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
     kind_ = target.kind;
+    // Only a window of our own over the whole screen listens to the user.
+    session_.SetPreview(kind_ != SaverTargetKind::FullScreen);
     const int screen = DefaultScreen(display_);
     const Window root = RootWindow(display_, screen);
     Visual* visual = nullptr;
@@ -84,16 +82,16 @@ bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
             error = "the default visual of the screen is not TrueColor";
             return false;
         }
-        cursor_.emplace(display_, root);
+        cursor_ = CreateBlankCursor(display_, root);
         XSetWindowAttributes a = {};
         a.override_redirect = True;
         a.background_pixel = BlackPixel(display_, screen);
         a.event_mask = kFullScreenEvents;
-        a.cursor = cursor_->get();
+        a.cursor = cursor_.get();
         const Window w = XCreateWindow(display_, root, 0, 0, static_cast<unsigned>(width),
                                        static_cast<unsigned>(height), 0, depth, InputOutput, visual,
                                        CWOverrideRedirect | CWBackPixel | CWEventMask | CWCursor, &a);
-        window_.emplace(display_, w);
+        window_ = OwnedWindow(w, XWindowTraits{display_});
         NameWindow(display_, w);
         drawable_ = w;
         // The screen may change its size (a monitor plugged in, a new mode);
@@ -145,7 +143,7 @@ bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
                     return false;
                 }
             }
-            window_.emplace(display_, w);
+            window_ = OwnedWindow(w, XWindowTraits{display_});
             NameWindow(display_, w);
             drawable_ = w;
         } else {
@@ -153,8 +151,8 @@ bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
         }
     }
 
-    gc_.emplace(display_, drawable_);
-    presenter_ = std::make_unique<X11Presenter>(display_, drawable_, gc_->get(), visual, depth, settings_.allowShm);
+    gc_ = CreateGraphicsContext(display_, drawable_);
+    presenter_ = std::make_unique<X11Presenter>(display_, drawable_, gc_.get(), visual, depth, settings_.allowShm);
     FollowSize(width, height);
     if (window_) {
         if (kind_ == SaverTargetKind::FullScreen) {
@@ -172,7 +170,7 @@ void X11SaverWindow::FollowSize(int width, int height) {
         return;
     }
     canvas_.Resize(width, height);
-    layout_.bounds = Rect{0, 0, canvas_.Width(), canvas_.Height()};
+    session_.Reshape(Size{canvas_.Width(), canvas_.Height()});
     presenter_->Resize(canvas_.Width(), canvas_.Height());
 }
 
@@ -185,14 +183,21 @@ Point X11SaverWindow::CursorPos() {
     return Point{rootX, rootY};
 }
 
-void X11SaverWindow::MouseTest() {
-    if (MouseTestCloses(theMouseTestReference, CursorPos())) RequestClose();
-}
-
-void X11SaverWindow::NudgeCursor() {
-    const Window root = RootWindow(display_, DefaultScreen(display_));
-    ::NudgeCursor([this] { return CursorPos(); },
-                  [this, root](Point p) { XWarpPointer(display_, None, root, 0, 0, 0, 0, p.x, p.y); });
+void X11SaverWindow::Obey(SaverAction action) {
+    switch (action) {
+    case SaverAction::Nothing:
+        return;
+    case SaverAction::NudgeCursorThenClose: {
+        const Window root = RootWindow(display_, DefaultScreen(display_));
+        NudgeSaverCursor([this] { return CursorPos(); },
+                         [this, root](Point p) { XWarpPointer(display_, None, root, 0, 0, 0, 0, p.x, p.y); });
+        RequestClose();
+        return;
+    }
+    case SaverAction::Close:
+        RequestClose();
+        return;
+    }
 }
 
 void X11SaverWindow::OnMapped() {
@@ -200,36 +205,31 @@ void X11SaverWindow::OnMapped() {
     XSetInputFocus(display_, drawable_, RevertToParent, CurrentTime);
     if (!keyboardGrab_) keyboardGrab_ = GrabKeyboard(display_, drawable_, kGrabTries, kGrabPauseMs);
     if (!pointerGrab_) {
-        pointerGrab_ = GrabPointer(display_, drawable_, cursor_->get(), kPointerGrabEvents, kGrabTries, kGrabPauseMs);
+        pointerGrab_ = GrabPointer(display_, drawable_, cursor_.get(), kPointerGrabEvents, kGrabTries, kGrabPauseMs);
     }
 }
 
 void X11SaverWindow::HandleInput(XEvent& event) {
     switch (event.type) {
     case KeyPress:
-        RequestClose();
+        Obey(session_.OnInput(SaverInput{SaverInputKind::Key, {}}));
         break;
     case ButtonPress:
-        NudgeCursor();
-        RequestClose();
+        Obey(session_.OnInput(SaverInput{SaverInputKind::Button, {}}));
         break;
     case MotionNotify:
-        // The event's own position: by the time it is handled the cursor
-        // may already be further on, and each position must be tested.
-        if (MouseTestCloses(theMouseTestReference, Point{event.xmotion.x_root, event.xmotion.y_root})) {
-            RequestClose();
-        }
+        Obey(session_.OnInput(
+            SaverInput{SaverInputKind::PointerMove, Point{event.xmotion.x_root, event.xmotion.y_root}}));
         break;
     case FocusOut: {
-        // Losing the focus closes nothing by itself; it counts as a mouse
-        // event. Not a loss: the bookkeeping of the window under the pointer
-        // when the focus moves to us, focus moving within the window, and
-        // the focus events of our own keyboard grab (while we hold it nobody
-        // else can grab the keyboard).
+        // Not a loss: the bookkeeping of the window under the pointer when
+        // the focus moves to us, focus moving within the window, and the
+        // focus events of our own keyboard grab (while we hold it nobody else
+        // can grab the keyboard).
         const XFocusChangeEvent& f = event.xfocus;
         if (f.detail == NotifyPointer || f.detail == NotifyInferior) break;
         if ((f.mode == NotifyGrab || f.mode == NotifyUngrab) && keyboardGrab_) break;
-        MouseTest();
+        Obey(session_.OnInput(SaverInput{SaverInputKind::FocusLost, CursorPos()}));
         break;
     }
     default:
@@ -258,7 +258,7 @@ void X11SaverWindow::HandleEvent(XEvent& event) {
         if (event.xdestroywindow.window == drawable_ || event.xdestroywindow.window == parent_) {
             // A preview child goes with its parent: nothing is left to
             // destroy, and an embedding window is not ours anyway.
-            if (window_) window_->Forget();
+            window_.Release();
             drawable_ = None;
             parent_ = None;
             RequestClose();
@@ -278,21 +278,19 @@ void X11SaverWindow::HandleEvent(XEvent& event) {
     default:
         break;
     }
-    if (kind_ == SaverTargetKind::FullScreen) HandleInput(event);
+    HandleInput(event);
 }
 
-void X11SaverWindow::PlayFrame() {
-    const BoardContent content{theStandings, theStatusText, title_};
+void X11SaverWindow::PlayFrame(SaverClock::time_point now) {
     if (trace_) {
-        trace_->WriteLine("frame " + std::to_string(frames_ + 1));
-        ComposeBoard(layout_, *trace_, content);
+        trace_->WriteLine("frame " + std::to_string(session_.FramesPlayed() + 1));
+        due_ = session_.Draw(*trace_, now);
         // Whole frames reach the file as they are played, for a reader
         // that follows it.
         settings_.trace->flush();
     } else {
-        ComposeBoard(layout_, canvas_, content);
+        due_ = session_.Draw(canvas_, now);
     }
-    ++frames_;
     presenter_->Present(canvas_, canvas_.TakeChangedRects());
 }
 
@@ -303,7 +301,7 @@ int X11SaverWindow::Run(int stopFd) {
                           std::to_string(canvas_.Height()) + (UsesShm() ? " shm" : " putimage"));
         settings_.trace->flush();
     }
-    clock_.Start(MonotonicNanoseconds());
+    due_ = SaverClock::now();
     while (!closeRequested_) {
         while (!closeRequested_ && XPending(display_) > 0) {
             XEvent event;
@@ -315,15 +313,14 @@ int X11SaverWindow::Run(int stopFd) {
             presenter_->Repaint(exposed_);
             exposed_ = Rect{};
         }
-        if (clock_.Due(MonotonicNanoseconds())) {
-            PlayFrame();
-            clock_.FramePlayed(MonotonicNanoseconds());
-        }
+        const SaverClock::time_point now = SaverClock::now();
+        if (due_ && now >= *due_) PlayFrame(now);
         XFlush(display_);
         // Flushing may have read events; they must not wait for the poll.
         if (XEventsQueued(display_, QueuedAlready) > 0) continue;
 
-        const std::int64_t remaining = clock_.Remaining(MonotonicNanoseconds());
+        const std::int64_t remaining =
+            !due_ ? -1 : std::max<std::int64_t>(0, std::chrono::nanoseconds(*due_ - SaverClock::now()).count());
         timespec timeout{static_cast<time_t>(remaining / 1'000'000'000), static_cast<long>(remaining % 1'000'000'000)};
         pollfd fds[2] = {{xfd, POLLIN, 0}, {stopFd, POLLIN, 0}};
         const nfds_t count = stopFd >= 0 ? 2 : 1;
@@ -338,15 +335,14 @@ int X11SaverWindow::Run(int stopFd) {
 void X11SaverWindow::OnDestroy() {
     if (tornDown_) return;
     tornDown_ = true;
-    clock_.Stop();
-    layout_.FreeResources();
-    theStandings.RemoveAll();
+    due_.reset();
+    session_.Free();
     // The screen and the input go back before the program ends.
-    pointerGrab_ = InputGrab();
-    keyboardGrab_ = InputGrab();
+    pointerGrab_.Reset();
+    keyboardGrab_.Reset();
     presenter_.reset();
-    gc_.reset();
-    window_.reset();
-    cursor_.reset();
+    gc_.Reset();
+    window_.Reset();
+    cursor_.Reset();
     XSync(display_, False);
 }

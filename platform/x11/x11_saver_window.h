@@ -1,9 +1,8 @@
 #pragma once
 // The one window of the saver run modes on X11: a window of its own over the
 // whole default screen, a child filling a preview window, or (under
-// XScreenSaver) a window someone else owns. It plays the board every 20 ms
-// and, full screen, closes on a key, a mouse button or a mouse movement of
-// more than 5 pixels.
+// XScreenSaver) a window someone else owns. It translates X events for the
+// saver session, which plays the board and says when the window closes.
 
 #include "platform/x11/xlib.h"
 
@@ -13,11 +12,9 @@
 #include <optional>
 #include <string>
 
-#include "display/board.h"
-#include "display/board_layout.h"
+#include "display/saver_session.h"
 #include "platform/soft/soft_canvas.h"
 #include "platform/soft/soft_font.h"
-#include "platform/x11/frame_clock.h"
 #include "platform/x11/vemo_options.h"
 #include "platform/x11/x11_handles.h"
 #include "platform/x11/x11_presenter.h"
@@ -50,21 +47,19 @@ public:
     SaverTargetKind Kind() const { return kind_; }
     Window Drawable() const { return drawable_; }
     bool UsesShm() const { return presenter_ && presenter_->UsesShm(); }
-    std::uint64_t FramesPlayed() const { return frames_; }
+    std::uint64_t FramesPlayed() const { return session_.FramesPlayed(); }
 
 private:
     void HandleEvent(XEvent& event);
     void HandleInput(XEvent& event);
-    void PlayFrame();
+    void PlayFrame(SaverClock::time_point now);
     void FollowSize(int width, int height);
     void OnMapped();
-    void MouseTest();
-    void NudgeCursor();
+    void Obey(SaverAction action);
     Point CursorPos();
     // What the Windows window does with a posted WM_CLOSE.
     void RequestClose() { closeRequested_ = true; }
-    // Stops the clock, frees the stage's fonts and pictures, empties
-    // theStandings, then gives the input, the window and the cursor back.
+    // Frees the session, then gives the input, the window and the cursor back.
     void OnDestroy();
 
     Display* display_;
@@ -72,25 +67,23 @@ private:
     Settings settings_;
     SaverTargetKind kind_ = SaverTargetKind::FullScreen;
 
-    // The stage's fonts are made here: it outlives the stage.
+    // The stage's fonts are made here: it outlives the session.
     SoftFontFactory fontFactory_;
-    BoardLayout layout_;
-    std::string title_;
+    SaverSession session_;
     SoftCanvas canvas_;
     std::unique_ptr<TraceCanvas> trace_;
 
     Window parent_ = None;    // the preview's parent, or the root under a full-screen window
     Window drawable_ = None;  // what is drawn on: ours or the embedding window
-    std::optional<BlankCursor> cursor_;
-    std::optional<OwnedWindow> window_;  // none when embedded
-    std::optional<GraphicsContext> gc_;
+    OwnedCursor cursor_;
+    OwnedWindow window_;  // none when embedded
+    GraphicsContext gc_;
     std::unique_ptr<X11Presenter> presenter_;
     InputGrab keyboardGrab_;
     InputGrab pointerGrab_;
 
-    FrameClock clock_{kFramePeriodNs};
+    std::optional<SaverClock::time_point> due_;  // none until the loop runs and after it
     Rect exposed_;
     bool closeRequested_ = false;
     bool tornDown_ = false;
-    std::uint64_t frames_ = 0;
 };

@@ -1,13 +1,11 @@
-// The parts of vemo that need no X server: its command line, the choice of
-// where to draw, the mouse rules and the frame clock.
+// The parts of vemo that need no X server: its command line and the choice
+// of where to draw.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
 
 #include "app/startup.h"
-#include "platform/x11/frame_clock.h"
-#include "platform/x11/mouse_test.h"
 #include "platform/x11/vemo_options.h"
 
 namespace {
@@ -125,93 +123,6 @@ TEST(VemoTarget, UnderXScreenSaverABareCommandLineRunsTheSaver) {
     EXPECT_EQ(StartupCommandLine(o, "0x100"), "/c");
     ASSERT_TRUE(Parse({"--print-status"}, o, error));
     EXPECT_EQ(StartupCommandLine(o, "0x100"), "/s");
-}
-
-TEST(VemoMouseTest, FirstPositionOnlyRecordedThenDistancesAddUp) {
-    MouseTestReference ref;
-    EXPECT_FALSE(MouseTestCloses(ref, Point{500, 400}));
-    EXPECT_TRUE(ref.haveFirstCursorPos);
-    EXPECT_EQ(ref.firstCursorPos, (Point{500, 400}));
-    EXPECT_FALSE(MouseTestCloses(ref, Point{503, 402}));  // 5
-    EXPECT_FALSE(MouseTestCloses(ref, Point{495, 400}));  // 5
-    EXPECT_FALSE(MouseTestCloses(ref, Point{500, 395}));  // 5
-    EXPECT_TRUE(MouseTestCloses(ref, Point{504, 402}));   // 6
-    EXPECT_TRUE(MouseTestCloses(ref, Point{497, 397}));   // 6
-    EXPECT_TRUE(MouseTestCloses(ref, Point{500, 406}));   // 6
-    EXPECT_EQ(ref.firstCursorPos, (Point{500, 400})) << "the reference moved";
-}
-
-TEST(VemoMouseTest, ProcessWideReferenceStartsEmpty) {
-    EXPECT_FALSE(theMouseTestReference.haveFirstCursorPos);
-}
-
-// A screen that clamps the cursor to 0 .. size - 1 on each axis.
-struct FakeScreen {
-    int width, height;
-    Point cursor;
-    std::vector<Point> moves;
-    Point Get() const { return cursor; }
-    void Set(Point p) {
-        moves.push_back(p);
-        cursor = Point{std::clamp(p.x, 0, width - 1), std::clamp(p.y, 0, height - 1)};
-    }
-};
-
-Point Nudged(int width, int height, Point start, std::vector<Point>* moves = nullptr) {
-    FakeScreen s{width, height, start, {}};
-    NudgeCursor([&] { return s.Get(); }, [&](Point p) { s.Set(p); });
-    if (moves != nullptr) *moves = s.moves;
-    return s.cursor;
-}
-
-TEST(VemoMouseTest, CursorNudgeEndsOneRightOneUpOrOneLeftInTheCorner) {
-    std::vector<Point> moves;
-    EXPECT_EQ(Nudged(800, 600, Point{200, 150}, &moves), (Point{201, 149}));
-    EXPECT_EQ(moves, (std::vector<Point>{{201, 151}, {201, 149}}));
-    // Lower right corner: refused on both axes, so one left instead.
-    EXPECT_EQ(Nudged(800, 600, Point{799, 599}, &moves), (Point{798, 598}));
-    EXPECT_EQ(moves, (std::vector<Point>{{800, 600}, {798, 598}}));
-    // Right edge only: refused on one axis, still "one right" (clamped).
-    EXPECT_EQ(Nudged(800, 600, Point{799, 300}), (Point{799, 299}));
-    // Bottom edge only.
-    EXPECT_EQ(Nudged(800, 600, Point{300, 599}), (Point{301, 598}));
-    // Top left corner: one up is refused by the screen.
-    EXPECT_EQ(Nudged(800, 600, Point{0, 0}), (Point{1, 0}));
-}
-
-TEST(VemoFrameClock, OneFramePerPeriodOnTheGrid) {
-    FrameClock clock(20);
-    EXPECT_FALSE(clock.Due(0));
-    EXPECT_EQ(clock.Remaining(0), -1);
-    clock.Start(1000);
-    EXPECT_TRUE(clock.Due(1000));
-    EXPECT_EQ(clock.Remaining(1000), 0);
-    clock.FramePlayed(1001);
-    EXPECT_EQ(clock.Next(), 1020);
-    EXPECT_FALSE(clock.Due(1019));
-    EXPECT_EQ(clock.Remaining(1005), 15);
-    // A late wake-up within the period keeps the grid.
-    clock.FramePlayed(1031);
-    EXPECT_EQ(clock.Next(), 1040);
-    clock.Stop();
-    EXPECT_FALSE(clock.Due(5000));
-}
-
-TEST(VemoFrameClock, NoBurstOfFramesAfterAStall) {
-    FrameClock clock(20);
-    clock.Start(0);
-    clock.FramePlayed(0);
-    // Stalled for 10 periods: the next frame comes one period after the late
-    // one, not ten frames at once.
-    const std::int64_t late = 207;
-    ASSERT_TRUE(clock.Due(late));
-    clock.FramePlayed(late);
-    EXPECT_EQ(clock.Next(), late + 20);
-    EXPECT_FALSE(clock.Due(late + 1));
-    EXPECT_EQ(clock.Remaining(late + 1), 19);
-    // Exactly one period late counts as a stall too.
-    clock.FramePlayed(late + 40);
-    EXPECT_EQ(clock.Next(), late + 60);
 }
 
 }  // namespace

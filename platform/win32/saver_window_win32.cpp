@@ -1,15 +1,6 @@
-#include "platform/win32/saver_wnd.h"
+#include "platform/win32/saver_window_win32.h"
 
-#include <cstdlib>
-
-#include "acquire/standings_table.h"
-#include "app/startup.h"
-#include "display/board.h"
-
-MouseTestReference theMouseTestReference;
-
-CSaverWnd::CSaverWnd(std::string championship)
-    : m_layout(m_fontFactory), m_championship(std::move(championship)) {}
+CSaverWnd::CSaverWnd(std::string championship) : m_session(m_fontFactory, std::move(championship)) {}
 
 CSaverWnd::~CSaverWnd() = default;
 
@@ -28,63 +19,58 @@ BOOL CSaverWnd::Create(HWND parent) {
         style = WS_CHILD | WS_VISIBLE;
         m_preview = TRUE;
     }
+    m_session.SetPreview(m_preview != FALSE);
     return CreateEx(exStyle, className, "", style, rect.left, rect.top, rect.right - rect.left,
                     rect.bottom - rect.top, parent, nullptr, nullptr);
 }
 
 void CSaverWnd::ComposeBoard(CDC& dc) {
     GdiCanvas canvas(dc.m_hDC, dc.m_hAttribDC);
-    const BoardContent content{theStandings, theStatusText, BoardTitleForChampionship(m_championship)};
-    ::ComposeBoard(m_layout, canvas, content);
+    // The timer ticks by itself: the next frame's time is not needed here.
+    m_session.Draw(canvas, SaverClock::now());
 }
 
-void CSaverWnd::MouseTest() {
-    MouseTestReference& ref = theMouseTestReference;
-    if (!ref.haveFirstCursorPos) {
-        GetCursorPos(&ref.firstCursorPos);
-        ref.haveFirstCursorPos = true;
+namespace {
+
+Point CursorPos() {
+    POINT p = {0, 0};
+    GetCursorPos(&p);
+    return Point{p.x, p.y};
+}
+
+}  // namespace
+
+void CSaverWnd::Feed(SaverInputKind kind) {
+    switch (m_session.OnInput(SaverInput{kind, CursorPos()})) {
+    case SaverAction::Nothing:
+        return;
+    case SaverAction::NudgeCursorThenClose:
+        NudgeSaverCursor(CursorPos, [](Point p) { SetCursorPos(p.x, p.y); });
+        PostMessage(WM_CLOSE, 0, 0);
+        return;
+    case SaverAction::Close:
+        PostMessage(WM_CLOSE, 0, 0);
         return;
     }
-    POINT p = {0, 0};
-    GetCursorPos(&p);
-    const long distance = std::labs(p.x - ref.firstCursorPos.x) + std::labs(p.y - ref.firstCursorPos.y);
-    if (distance > kMouseMoveTolerance) PostMessage(WM_CLOSE, 0, 0);
-}
-
-void CSaverWnd::NudgeCursor() {
-    POINT p = {0, 0};
-    GetCursorPos(&p);
-    p.x += 1;
-    p.y += 1;
-    SetCursorPos(p.x, p.y);
-    POINT q = {0, 0};
-    GetCursorPos(&q);
-    // Refused on both axes, as in the lower right corner of the screen.
-    if (q.x != p.x && q.y != p.y) p.x -= 2;
-    p.y -= 2;
-    SetCursorPos(p.x, p.y);
 }
 
 LRESULT CSaverWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-        if (!m_preview) PostMessage(WM_CLOSE, 0, 0);
+        Feed(SaverInputKind::Key);
         break;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-        if (!m_preview) {
-            NudgeCursor();
-            PostMessage(WM_CLOSE, 0, 0);
-        }
+        Feed(SaverInputKind::Button);
         break;
     case WM_MOUSEMOVE:
-        if (!m_preview) MouseTest();
+        Feed(SaverInputKind::PointerMove);
         break;
     case WM_ACTIVATE:
     case WM_ACTIVATEAPP:
-        if (!m_preview && wParam == 0) MouseTest();
+        if (wParam == 0) Feed(SaverInputKind::FocusLost);
         break;
     case WM_NCACTIVATE:
         if (!m_preview && wParam == 0) return 0;
@@ -132,10 +118,10 @@ BOOL CSaverWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
 
 int CSaverWnd::OnCreate(LPCREATESTRUCTA createStruct) {
     if (CWnd::OnCreate(createStruct) == -1) return -1;
-    SetTimer(kFrameTimerId, kFrameIntervalMs, nullptr);
+    SetTimer(kFrameTimerId, static_cast<UINT>(kSaverFramePeriod.count()), nullptr);
     m_blackBrush.CreateSolidBrush(RGB(0, 0, 0));
     GetClientRect(&m_clientRect);
-    m_layout.bounds = Rect{m_clientRect.left, m_clientRect.top, m_clientRect.right, m_clientRect.bottom};
+    m_session.Reshape(Size{m_clientRect.right - m_clientRect.left, m_clientRect.bottom - m_clientRect.top});
     return 0;
 }
 
@@ -155,8 +141,7 @@ void CSaverWnd::OnPaint() {
 void CSaverWnd::OnDestroy() {
     KillTimer(kFrameTimerId);
     if (m_blackBrush) m_blackBrush.DeleteObject();
-    m_layout.FreeResources();
-    theStandings.RemoveAll();
+    m_session.Free();
     PostQuitMessage(0);
     CWnd::OnDestroy();
 }

@@ -1,4 +1,4 @@
-#include "platform/win32/settings_dlg.h"
+#include "platform/win32/settings_dialog_win32.h"
 
 #include "app/association_table.h"
 #include "config/settings_logic.h"

@@ -9,7 +9,7 @@
 
 #include "platform/win32/backdrop_dialog.h"
 #include "platform/win32/color_label.h"
-#include "platform/win32/skinned_button.h"
+#include "platform/win32/skinned_button_win32.h"
 
 class CSettingsDlg : public CBackdropDialog {
 public:

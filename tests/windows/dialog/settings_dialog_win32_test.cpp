@@ -2,7 +2,7 @@
 // list maps to codes, and what OK, Cancel and the guard leave in
 // m_championship.
 
-#include "platform/win32/settings_dlg.h"
+#include "platform/win32/settings_dialog_win32.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/win32/skinned_button.h"
+#include "platform/win32/skinned_button_win32.h"
 
 #include <algorithm>
 #include <vector>
@@ -182,52 +182,35 @@ void CSkinnedButton::DrawItem(DRAWITEMSTRUCT* item) {
     char buffer[512] = {};
     const int length = ::GetWindowTextA(m_hWnd, buffer, sizeof buffer);
     const std::string caption(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
-    RECT t = {r.left + m_focusMargin + 2, r.top, r.right - m_focusMargin - 2, r.bottom};
+    const ButtonFaceState state{(s & ODS_DISABLED) != 0, (s & ODS_SELECTED) != 0 || m_checked, m_mouseOver,
+                                (s & ODS_FOCUS) != 0};
+    const ButtonImagesPresent present{m_normalImage.GetSafeHandle() != nullptr, m_pressedImage.GetSafeHandle() != nullptr,
+                                      m_overImage.GetSafeHandle() != nullptr, m_focusImage.GetSafeHandle() != nullptr,
+                                      m_disabledImage.GetSafeHandle() != nullptr};
+    const Rect captionRect = CaptionRect(Rect{r.left, r.top, r.right, r.bottom}, m_focusMargin,
+                                          !state.disabled && state.selected);
+    RECT t = {captionRect.left, captionRect.top, captionRect.right, captionRect.bottom};
     ::SetBkMode(dc, TRANSPARENT);
 
-    if (s & ODS_DISABLED) {
-        if (m_disabledImage) {
-            DrawImage(dc, m_disabledImage, r, m_drawMode);
-        } else {
-            ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNFACE));
-        }
-        if (m_border) {
-            RECT edge = r;
-            ::DrawEdge(dc, &edge, EDGE_RAISED, BF_RECT);
-        }
+    // In the order of ButtonFace; the plain face has no picture.
+    const HBITMAP faces[] = {nullptr, m_normalImage, m_pressedImage, m_overImage, m_focusImage, m_disabledImage};
+    const HBITMAP face = faces[static_cast<int>(SelectButtonFace(state, present))];
+    if (face) {
+        DrawImage(dc, face, r, m_drawMode);
+    } else {
+        ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNFACE));
+    }
+    if (m_border) {
+        RECT edge = r;
+        ::DrawEdge(dc, &edge, !state.disabled && state.selected ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+    }
+    if (state.disabled) {
         ::SetTextColor(dc, ::GetSysColor(COLOR_BTNHIGHLIGHT));
         DrawCaption(dc, caption, t);
         ::OffsetRect(&t, -1, -1);
         ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
         DrawCaption(dc, caption, t);
         return;
-    }
-
-    if ((s & ODS_SELECTED) || m_checked) {
-        if (m_pressedImage) {
-            DrawImage(dc, m_pressedImage, r, m_drawMode);
-        } else {
-            ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNFACE));
-        }
-        ::OffsetRect(&t, 1, 1);
-        if (m_border) {
-            RECT edge = r;
-            ::DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
-        }
-    } else {
-        if (!m_normalImage) {
-            ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNFACE));
-        } else if (m_mouseOver && m_overImage) {
-            DrawImage(dc, m_overImage, r, m_drawMode);
-        } else if ((s & ODS_FOCUS) && m_focusImage) {
-            DrawImage(dc, m_focusImage, r, m_drawMode);
-        } else {
-            DrawImage(dc, m_normalImage, r, m_drawMode);
-        }
-        if (m_border) {
-            RECT edge = r;
-            ::DrawEdge(dc, &edge, EDGE_RAISED, BF_RECT);
-        }
     }
 
     if ((s & ODS_FOCUS) && m_focusMargin > 0) {

@@ -2,7 +2,7 @@
 // the template style, check state and radio groups, SetImages' clamps and
 // sizes, the faces DrawItem paints, hover tracking and double clicks.
 
-#include "platform/win32/skinned_button.h"
+#include "platform/win32/skinned_button_win32.h"
 
 #include <gtest/gtest.h>
 
