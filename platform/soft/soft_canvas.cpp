@@ -117,6 +117,7 @@ struct SoftCanvas::DrawKey {
 };
 
 struct SoftCanvas::Memo {
+    std::uint64_t hash = 0;    // the key's, compared first
     DrawKey key;
     Rect covered;              // every pixel the draw may have written
     std::uint64_t made = 0;    // the change count right after the draw; 0: an empty slot
@@ -167,6 +168,28 @@ struct SoftCanvas::DibView {
             }
         }
         return true;
+    }
+
+    // Columns [x0, x1) of row y counted from the top into out[0 ..).
+    void Row(int x0, int x1, int y, std::uint32_t* out) const {
+        const std::uint8_t* row = bits + rowSize * static_cast<std::size_t>(topDown ? y : height - 1 - y);
+        auto entry = [this](unsigned index) { return static_cast<int>(index) < tableSize ? table[index] : 0u; };
+        switch (bitCount) {
+            case 8:
+                for (int x = x0; x < x1; ++x) *out++ = entry(row[x]);
+                return;
+            case 24:
+            case 32: {
+                const int step = bitCount / 8;
+                for (int x = x0; x < x1; ++x) {
+                    const std::uint8_t* p = row + step * static_cast<std::size_t>(x);
+                    *out++ = (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[0];
+                }
+                return;
+            }
+            default:
+                for (int x = x0; x < x1; ++x) *out++ = Pixel(x, y);
+        }
     }
 
     // Column x of row y counted from the top.
@@ -282,21 +305,24 @@ bool SoftCanvas::StillOnCanvas(const Memo& memo) const {
 
 SoftCanvas::Memo* SoftCanvas::FindMemo(const DrawKey& key) {
     if (memos_.empty()) return nullptr;
-    Memo* set = &memos_[2 * (key.Hash() & (kMemoSets - 1))];
+    const std::uint64_t hash = key.Hash();
+    Memo* set = &memos_[2 * (hash & (kMemoSets - 1))];
     for (int way = 0; way < 2; ++way) {
-        if (set[way].made != 0 && set[way].key == key) return &set[way];
+        if (set[way].hash == hash && set[way].made != 0 && set[way].key == key) return &set[way];
     }
     return nullptr;
 }
 
 void SoftCanvas::Remember(const DrawKey& key, const Rect& covered) {
     if (memos_.empty()) memos_.resize(2 * kMemoSets);
-    Memo* set = &memos_[2 * (key.Hash() & (kMemoSets - 1))];
+    const std::uint64_t hash = key.Hash();
+    Memo* set = &memos_[2 * (hash & (kMemoSets - 1))];
     Memo* slot = nullptr;
     for (int way = 0; way < 2 && slot == nullptr; ++way) {
-        if (set[way].made != 0 && set[way].key == key) slot = &set[way];
+        if (set[way].hash == hash && set[way].made != 0 && set[way].key == key) slot = &set[way];
     }
     if (slot == nullptr) slot = set[0].used <= set[1].used ? &set[0] : &set[1];
+    slot->hash = hash;
     slot->key = key;
     slot->covered = Intersect(covered, Bounds());
     // Its own changes are under it; later ones must not be.
@@ -506,10 +532,17 @@ void SoftCanvas::DrawLine(const Line& line, std::int64_t x, std::int64_t y, cons
         for (std::int64_t r = r0; r < r1; ++r) {
             std::uint32_t* dst = pixels_ + static_cast<std::size_t>(gy + r) * Stride() + gx;
             bool rowChanged = false;
+            // Runs are a few pixels long: a plain loop beats FillSpan's.
             for (std::uint32_t k = g.rowStart[static_cast<std::size_t>(r)]; k < g.rowStart[static_cast<std::size_t>(r) + 1]; ++k) {
                 const std::int64_t begin = std::max<std::int64_t>(c0, g.runs[k].start);
                 const std::int64_t end = std::min<std::int64_t>(c1, g.runs[k].start + g.runs[k].length);
-                if (begin < end && FillSpan(dst, begin, end, ink, x0, x1)) rowChanged = true;
+                for (std::int64_t col = begin; col < end; ++col) {
+                    if (dst[col] == ink) continue;
+                    dst[col] = ink;
+                    x0 = std::min(x0, col);
+                    x1 = std::max(x1, col + 1);
+                    rowChanged = true;
+                }
             }
             if (rowChanged) {
                 y0 = std::min(y0, r);
@@ -645,14 +678,17 @@ int SoftCanvas::SetDIBitsToDevice(int x, int y, int width, int height, int srcX,
         }
     }
 
+    if (rowScratch_.size() < static_cast<std::size_t>(cx1 - cx0)) rowScratch_.resize(static_cast<std::size_t>(cx1 - cx0));
     std::int64_t x0 = cx1, x1 = cx0;
     int y0 = covered.bottom, y1 = covered.top;
     for (std::int64_t py = cy0; py < cy1; ++py) {
         std::uint32_t* row = pixels_ + static_cast<std::size_t>(py) * Stride();
         const int sy = static_cast<int>(py - dy);
+        std::uint32_t* src = rowScratch_.data();
+        dib.Row(static_cast<int>(cx0 - dx), static_cast<int>(cx1 - dx), sy, src);
         std::int64_t first = cx1, last = cx0;
         for (std::int64_t px = cx0; px < cx1; ++px) {
-            const std::uint32_t v = dib.Pixel(static_cast<int>(px - dx), sy);
+            const std::uint32_t v = src[px - cx0];
             if (row[px] != v) {
                 row[px] = v;
                 first = std::min(first, px);

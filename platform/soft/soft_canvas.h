@@ -148,6 +148,7 @@ private:
     std::uint64_t skipped_ = 0;
     Line line_;                          // NextLine's result, its storage reused
     std::vector<std::size_t> sourceEnd_;  // NextLine's scratch
+    std::vector<std::uint32_t> rowScratch_;  // a picture row in canvas pixels
 
     Font* selected_ = nullptr;
     std::shared_ptr<SoftFace> face_;  // what text is drawn with
