@@ -13,6 +13,8 @@
 #include "app/startup.h"
 #include "display/geometry.h"
 #include "platform/posix/curl_http_client.h"
+#include "platform/soft/soft_canvas.h"
+#include "platform/x11/x11_presenter.h"
 #include "platform/x11/xlib.h"
 #include "vemo_test_support.h"
 
@@ -689,6 +691,52 @@ TEST_F(VemoX11Depth16, TableCellsAreConvertedToTheVisual) {
     vemo_.Signal(SIGTERM);
     EXPECT_TRUE(vemo_.WaitExit(2s));
     EXPECT_EQ(vemo_.status(), 0);
+}
+
+// The canvas draws into the shared image and the presenter sends exactly
+// what the canvas reports: a frame that changed nothing sends nothing.
+TEST_F(VemoX11, PresenterSendsOnlyTheChangedPixels) {
+    const int screen = DefaultScreen(display_);
+    const Window w = XCreateSimpleWindow(display_, root_, 0, 0, 64, 48, 0, 0, 0);
+    XMapWindow(display_, w);
+    GC gc = XCreateGC(display_, w, 0, nullptr);
+    XSync(display_, False);
+    {
+        X11Presenter presenter(display_, w, gc, DefaultVisual(display_, screen), DefaultDepth(display_, screen), true);
+        ASSERT_TRUE(presenter.Resize(64, 48));
+        ASSERT_TRUE(presenter.UsesShm());
+        ASSERT_NE(presenter.CanvasMemory(), nullptr);
+        SoftCanvas canvas(1, 1);
+        canvas.UseMemory(presenter.CanvasMemory(), 64, 48, presenter.CanvasStride());
+        auto served = [&] {
+            XSync(display_, False);
+            while (XPending(display_) > 0) {
+                XEvent e;
+                XNextEvent(display_, &e);
+                presenter.HandleEvent(e);
+            }
+            return !presenter.Busy();
+        };
+        presenter.Present(canvas, canvas.TakeChangedRects());
+        EXPECT_EQ(presenter.PixelsSent(), 64u * 48u);
+        ASSERT_TRUE(served());
+        canvas.FillRect(Rect{10, 10, 20, 15}, Rgb(0, 255, 0));
+        presenter.Present(canvas, canvas.TakeChangedRects());
+        EXPECT_EQ(presenter.PixelsSent(), 64u * 48u + 50u);
+        ASSERT_TRUE(served());
+        const std::uint64_t puts = presenter.PutCount();
+        canvas.FillRect(Rect{10, 10, 20, 15}, Rgb(0, 255, 0));
+        presenter.Present(canvas, canvas.TakeChangedRects());
+        EXPECT_EQ(presenter.PutCount(), puts);
+        EXPECT_FALSE(presenter.Busy());
+        XImage* shot = XGetImage(display_, w, 0, 0, 64, 48, AllPlanes, ZPixmap);
+        ASSERT_NE(shot, nullptr);
+        EXPECT_EQ(XGetPixel(shot, 12, 12), 0x00FF00u);
+        EXPECT_EQ(XGetPixel(shot, 25, 12), 0u);
+        XDestroyImage(shot);
+    }
+    XFreeGC(display_, gc);
+    XDestroyWindow(display_, w);
 }
 
 }  // namespace
