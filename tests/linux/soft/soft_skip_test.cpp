@@ -1,47 +1,11 @@
 // Repeated draws: a text or picture drawn again where it already stands is
-// left out and reports nothing, and leaving it out never changes a pixel.
+// left out and reports nothing (whole board frames: soft_golden_test.cpp).
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
-#include "acquire/fetch_standings.h"
-#include "acquire/http_client.h"
-#include "acquire/standings_extractor.h"
-#include "acquire/standings_table.h"
-#include "display/board.h"
-#include "display/board_layout.h"
-#include "res/embedded_resources.h"
 #include "soft_test_support.h"
 
 using namespace softtest;
-
-namespace {
-
-class PageBody : public HttpClient {
-public:
-    explicit PageBody(std::string body) : body_(std::move(body)) {}
-    int Get(const std::string&, int, const std::string&, std::string& body) override {
-        body = body_;
-        return 200;
-    }
-
-private:
-    std::string body_;
-};
-
-bool SamePixels(const SoftCanvas& a, const SoftCanvas& b) {
-    for (int y = 0; y < a.Height(); ++y) {
-        if (std::memcmp(a.Pixels() + y * a.Stride(), b.Pixels() + y * b.Stride(), 4 * static_cast<std::size_t>(a.Width())) != 0)
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 TEST(SoftSkip, ATextDrawnAgainReportsNothingUntilSomethingIsDrawnOverIt) {
     auto font = MakeFont(-18, "MS Sans Serif", 700);
@@ -96,42 +60,4 @@ TEST(SoftSkip, UseMemoryDrawsIntoTheGivenRowsAndLeavesThePaddingAlone) {
     for (int y = 0; y < 4; ++y) {
         for (int x = 0; x < 8; ++x) EXPECT_EQ(memory[y * 8 + x], x < 6 ? 0x010203u : 0xABCDEFu) << x << "," << y;
     }
-}
-
-// A few hundred frames of real scenes on two canvases, one leaving repeated
-// draws out and one drawing everything: the same pixels and the same
-// reported rectangles after every frame.
-TEST(SoftSkip, BoardFramesAreTheSameWithAndWithoutTheSkip) {
-    InstallEmbeddedResources();
-    StandingsExtractor::ResetSharedState();
-    theStandings.RemoveAll();
-    std::ifstream in(std::filesystem::path(SCORVANE_FIXTURES_DIR) / "golden" / "ger_standings.html", std::ios::binary);
-    std::ostringstream page;
-    page << in.rdbuf();
-    PageBody body(page.str());
-    ASSERT_TRUE(FetchStandings(body, "http://page/"));
-    ASSERT_EQ(theStandings.GetSize(), 21);
-    const BoardContent content{theStandings, "Not connected to the internet", BoardTitleForChampionship("ger")};
-
-    for (unsigned seed : {3u, 11u}) {
-        BoardLayout skipping(Fonts()), drawing(Fonts());
-        skipping.bounds = drawing.bounds = Rect{0, 0, 800, 600};
-        skipping.SeedRandom(seed);
-        drawing.SeedRandom(seed);
-        SoftCanvas a(800, 600), b(800, 600);
-        b.SetSkipRepeatedDraws(false);
-        int differing = 0;
-        for (int frame = 1; frame <= 650 && differing == 0; ++frame) {
-            ComposeBoard(skipping, a, content);
-            ComposeBoard(drawing, b, content);
-            if (!SamePixels(a, b) || a.TakeChangedRects() != b.TakeChangedRects()) differing = frame;
-        }
-        EXPECT_EQ(differing, 0) << "seed " << seed << ": the canvases part in frame " << differing;
-        // The scene stood still long enough for the skip to matter.
-        EXPECT_GT(a.SkippedDraws(), 20000u) << "seed " << seed;
-        EXPECT_EQ(b.SkippedDraws(), 0u);
-        skipping.FreeResources();
-        drawing.FreeResources();
-    }
-    theStandings.RemoveAll();
 }
