@@ -91,6 +91,16 @@ void ExpectFrame(const SoftCanvas& canvas, const std::string& name) {
     }
 }
 
+// theStandings from the committed page, the download's way.
+void LoadGoldenStandings() {
+    InstallEmbeddedResources();
+    StandingsExtractor::ResetSharedState();
+    theStandings.RemoveAll();
+    PageBody page(ReadFile(kGolden / "ger_standings.html"));
+    ASSERT_TRUE(FetchStandings(page, "http://page/"));
+    ASSERT_EQ(theStandings.GetSize(), 21);
+}
+
 // Repeated draws left out must not change a pixel.
 bool SamePixels(const SoftCanvas& a, const SoftCanvas& b) {
     for (int y = 0; y < a.Height(); ++y) {
@@ -104,12 +114,7 @@ bool SamePixels(const SoftCanvas& a, const SoftCanvas& b) {
 
 TEST(SoftGolden, BoardFramesOfSeedOneMatchTheCommittedImages) {
     if (std::string why = FontsDiffer(); !why.empty()) GTEST_SKIP() << "fonts differ from the golden run's: " << why;
-    InstallEmbeddedResources();
-    StandingsExtractor::ResetSharedState();
-    theStandings.RemoveAll();
-    PageBody page(ReadFile(kGolden / "ger_standings.html"));
-    ASSERT_TRUE(FetchStandings(page, "http://page/"));
-    ASSERT_EQ(theStandings.GetSize(), 21);
+    ASSERT_NO_FATAL_FAILURE(LoadGoldenStandings());
 
     BoardLayout layout(Fonts());
     layout.bounds = Rect{0, 0, 640, 480};
@@ -131,12 +136,7 @@ TEST(SoftGolden, BoardFramesOfSeedOneMatchTheCommittedImages) {
 // draws out and one drawing everything: the same pixels and the same
 // reported rectangles after every frame.
 TEST(SoftGolden, BoardFramesAreTheSameWithAndWithoutTheSkipOfRepeatedDraws) {
-    InstallEmbeddedResources();
-    StandingsExtractor::ResetSharedState();
-    theStandings.RemoveAll();
-    PageBody page(ReadFile(kGolden / "ger_standings.html"));
-    ASSERT_TRUE(FetchStandings(page, "http://page/"));
-    ASSERT_EQ(theStandings.GetSize(), 21);
+    ASSERT_NO_FATAL_FAILURE(LoadGoldenStandings());
     const BoardContent content{theStandings, "Not connected to the internet", BoardTitleForChampionship("ger")};
 
     for (unsigned seed : {3u, 11u}) {
