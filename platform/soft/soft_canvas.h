@@ -144,6 +144,7 @@ private:
     std::vector<std::uint64_t> tiles_;   // per tile: the last change that touched it
     int tilesX_ = 0;
     std::vector<Memo> memos_;
+    std::vector<std::uint64_t> memoHashes_;  // the hash of memos_[i]'s key, packed apart
     std::uint64_t uses_ = 0;
     std::uint64_t skipped_ = 0;
     Line line_;                          // NextLine's result, its storage reused
