@@ -85,6 +85,24 @@ protected:
         return WriteProfile(dir_, "127.0.0.1:" + std::to_string(serve_.port()));
     }
 
+    // The viewable top-level window titled "Settings", or None after 10 s.
+    Window WaitForDialog() {
+        Window dialog = None;
+        WaitFor(
+            [&] {
+                for (Window w : Children(root_)) {
+                    char* name = nullptr;
+                    if (XFetchName(display_, w, &name) != 0 && name != nullptr) {
+                        if (std::string(name) == "Settings" && GeometryOf(w).viewable) dialog = w;
+                        XFree(name);
+                    }
+                }
+                return dialog != None;
+            },
+            10s);
+        return dialog;
+    }
+
     std::vector<Window> Children(Window w) {
         Window rootReturn, parentReturn, *children = nullptr;
         unsigned count = 0;
@@ -598,20 +616,8 @@ TEST_F(VemoX11, ConfigureSwitchRunsTheSettingsDialogAfterTheDownload) {
     const std::string cfg = ServerProfile();
     const std::string ini = ReadFile(cfg + "/vemo/vemo.ini");
     ASSERT_TRUE(StartVemo({"/c"}, Env(cfg)));
-    Window dialog = None;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            for (Window w : Children(root_)) {
-                char* name = nullptr;
-                if (XFetchName(display_, w, &name) != 0 && name != nullptr) {
-                    if (std::string(name) == "Settings" && GeometryOf(w).viewable) dialog = w;
-                    XFree(name);
-                }
-            }
-            return dialog != None;
-        },
-        10s))
-        << VemoErr();
+    const Window dialog = WaitForDialog();
+    ASSERT_NE(dialog, None) << VemoErr();
     // Start-up downloads first in every mode, the dialog's included.
     EXPECT_TRUE(WaitFor([&] { return serve_.Requests().size() == 1; }, 2s));
     for (Window w : Children(root_)) {
@@ -630,6 +636,23 @@ TEST_F(VemoX11, ConfigureSwitchRunsTheSettingsDialogAfterTheDownload) {
     std::string output;
     EXPECT_EQ(RunCommand({VEMO_BIN, "/c"}, env, 10s, &output), 1);
     EXPECT_EQ(output, "vemo: cannot open display '' for the settings dialog\n");
+}
+
+// The dialog runs in vemo-settings; the code chosen there comes back to
+// vemo, which stores it.
+TEST_F(VemoX11, ConfigureSwitchStoresWhatTheDialogProgramChose) {
+    const std::string cfg = ServerProfile();
+    ASSERT_TRUE(StartVemo({"/c"}, Env(cfg)));
+    const Window dialog = WaitForDialog();
+    ASSERT_NE(dialog, None) << VemoErr();
+    XSetInputFocus(display_, dialog, RevertToParent, CurrentTime);
+    XSync(display_, False);
+    // To the list, then Uganda, Ukraine, United Arab Emirates, Uruguay, USA.
+    Xdotool({"key", "--delay", "40", "Tab", "Tab", "u", "u", "u", "u", "u", "Return"});
+    ASSERT_TRUE(vemo_.WaitExit(5s)) << "the dialog did not close on Return";
+    EXPECT_EQ(vemo_.status(), 0);
+    EXPECT_NE(ReadFile(cfg + "/vemo/vemo.ini").find("Championship=usa\n"), std::string::npos)
+        << ReadFile(cfg + "/vemo/vemo.ini");
 }
 
 TEST_F(VemoX11, FramesKeepTheirPeriodAndAStallBringsNoBurst) {
