@@ -58,6 +58,30 @@ def memory_kib(pid):
     return out
 
 
+def status_counts(pid):
+    """Voluntary and involuntary context switches so far: every wake-up of a
+    process that sleeps in poll is one voluntary switch."""
+    out = {}
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            key, _, value = line.partition(":")
+            if key in ("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches"):
+                out[key] = int(value.split()[0])
+    return out
+
+
+def shared_libraries(pid):
+    """The shared objects mapped into a process (the program itself and the
+    vDSO left out), by file name."""
+    names = set()
+    with open(f"/proc/{pid}/maps") as f:
+        for line in f:
+            parts = line.split(None, 5)
+            if len(parts) == 6 and ".so" in os.path.basename(parts[5].strip()):
+                names.add(parts[5].strip())
+    return sorted(names)
+
+
 def start_xvfb(size, work, name):
     """An Xvfb of its own; returns (process, display)."""
     read_end, write_end = os.pipe()
@@ -179,13 +203,20 @@ def main():
             t1 = time.monotonic()
             c1 = {k: cpu_seconds(p.pid) for k, p in
                   (("saver", saver), ("peer", peer), ("saver_x", saver_x), ("peer_x", peer_x))}
+            w1 = {k: status_counts(p.pid) for k, p in (("saver", saver), ("peer", peer))}
             time.sleep(args.seconds)
             t2 = time.monotonic()
+            w2 = {k: status_counts(p.pid) for k, p in (("saver", saver), ("peer", peer))}
             c2 = {k: cpu_seconds(p.pid) for k, p in
                   (("saver", saver), ("peer", peer), ("saver_x", saver_x), ("peer_x", peer_x))}
             for name, proc in (("vemo", saver), ("peer", peer)):
                 if proc.poll() is not None:
                     fail(f"{name} ended during the measurement")
+            for key in w1:
+                result[f"{key}_wakeups_per_s"] = (w2[key]["voluntary_ctxt_switches"] -
+                                                  w1[key]["voluntary_ctxt_switches"]) / (t2 - t1)
+            result["saver_libraries"] = shared_libraries(saver.pid)
+            result["peer_libraries"] = shared_libraries(peer.pid)
             result["saver_memory_kib"] = memory_kib(saver.pid)
             result["peer_memory_kib"] = memory_kib(peer.pid)
             wall = t2 - t1

@@ -56,11 +56,8 @@ add_custom_target(package_docs ALL DEPENDS ${pkg_gen}/vemo.6.gz ${pkg_gen}/scorv
 # vemo: the hack where XScreenSaver runs its hacks from, its description for
 # xscreensaver-settings, and whatever settings program the build makes.
 install(TARGETS vemo RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver COMPONENT vemo)
-foreach(settings vemo-settings vemo_settings)
-  if(TARGET ${settings})
-    install(TARGETS ${settings} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT vemo)
-  endif()
-endforeach()
+# vemo /c starts the settings program from the libexec folder.
+install(TARGETS vemo-settings RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR} COMPONENT vemo)
 install(FILES ${CMAKE_SOURCE_DIR}/platform/x11/vemo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config COMPONENT vemo)
 install(FILES ${pkg_gen}/vemo.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT vemo)

@@ -1,6 +1,7 @@
 #include "platform/posix/curl_http_client.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <memory>
 #include <mutex>
@@ -9,21 +10,71 @@
 
 namespace {
 
-// curl_global_init is not thread-safe and must run before any other call;
-// once per process is enough, and nothing needs it undone before exit.
-void InitCurlOnce() {
-    static std::once_flag once;
-    static CURLcode result = CURLE_OK;
-    std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
-    if (result != CURLE_OK) throw HttpError(std::string("libcurl: ") + curl_easy_strerror(result));
-}
+// libcurl is loaded for the download and let go of after it: with it come
+// two dozen libraries (TLS, Kerberos, LDAP, SSH, ...) that an http:// GET
+// never uses and that the saver would otherwise keep mapped for hours.
+// Debian links libcrypto, libssl and p11-kit never to be unloaded; the
+// rest goes.
+struct CurlLibrary {
+    void* handle = nullptr;
+    CURLcode (*global_init)(long) = nullptr;
+    void (*global_cleanup)() = nullptr;
+    const char* (*easy_strerror)(CURLcode) = nullptr;
+    CURL* (*easy_init)() = nullptr;
+    void (*easy_cleanup)(CURL*) = nullptr;
+    CURLcode (*easy_setopt)(CURL*, CURLoption, ...) = nullptr;
+    CURLcode (*easy_getinfo)(CURL*, CURLINFO, ...) = nullptr;
+    CURLcode (*easy_perform)(CURL*) = nullptr;
+    bool initialised = false;
+
+    CurlLibrary() {
+        handle = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) {
+            const char* why = dlerror();
+            throw HttpError(std::string("cannot load libcurl: ") + (why ? why : "unknown reason"));
+        }
+        const bool found = Bind(global_init, "curl_global_init") && Bind(global_cleanup, "curl_global_cleanup") &&
+                           Bind(easy_strerror, "curl_easy_strerror") && Bind(easy_init, "curl_easy_init") &&
+                           Bind(easy_cleanup, "curl_easy_cleanup") && Bind(easy_setopt, "curl_easy_setopt") &&
+                           Bind(easy_getinfo, "curl_easy_getinfo") && Bind(easy_perform, "curl_easy_perform");
+        if (!found) {
+            dlclose(handle);
+            throw HttpError("libcurl lacks a function the download needs");
+        }
+        const CURLcode rc = global_init(CURL_GLOBAL_DEFAULT);
+        if (rc != CURLE_OK) {
+            const std::string why = easy_strerror(rc);
+            dlclose(handle);
+            throw HttpError("libcurl: " + why);
+        }
+        initialised = true;
+    }
+    ~CurlLibrary() {
+        if (initialised) global_cleanup();
+        dlclose(handle);
+    }
+    CurlLibrary(const CurlLibrary&) = delete;
+    CurlLibrary& operator=(const CurlLibrary&) = delete;
+
+    template <typename F>
+    bool Bind(F& function, const char* name) {
+        function = reinterpret_cast<F>(dlsym(handle, name));
+        return function != nullptr;
+    }
+};
+
+// curl_global_init and curl_global_cleanup are not thread-safe: one
+// download at a time holds the library.
+std::mutex theCurlMutex;
 
 struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    const CurlLibrary* curl;
+    void operator()(CURL* handle) const { curl->easy_cleanup(handle); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 
 struct Transfer {
+    const CurlLibrary* curl = nullptr;
     CURL* handle = nullptr;
     std::string* body = nullptr;
     bool tooLarge = false;
@@ -36,7 +87,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     Transfer& t = *static_cast<Transfer*>(user);
     const size_t n = size * count;
     long status = 0;
-    curl_easy_getinfo(t.handle, CURLINFO_RESPONSE_CODE, &status);
+    t.curl->easy_getinfo(t.handle, CURLINFO_RESPONSE_CODE, &status);
     if (status != 200) {
         t.skippedBody = true;
         return n == 0 ? 1 : 0;  // any count other than n aborts the transfer
@@ -56,9 +107,9 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 template <typename T>
-void SetOption(CURL* handle, CURLoption option, T value) {
-    const CURLcode rc = curl_easy_setopt(handle, option, value);
-    if (rc != CURLE_OK) throw HttpError(std::string("libcurl option: ") + curl_easy_strerror(rc));
+void SetOption(const CurlLibrary& curl, CURL* handle, CURLoption option, T value) {
+    const CURLcode rc = curl.easy_setopt(handle, option, value);
+    if (rc != CURLE_OK) throw HttpError(std::string("libcurl option: ") + curl.easy_strerror(rc));
 }
 
 }  // namespace
@@ -67,8 +118,9 @@ CurlHttpClient::CurlHttpClient(const volatile std::sig_atomic_t* abort) : abort_
 
 int CurlHttpClient::Get(const std::string& host, int port, const std::string& path, std::string& body) {
     body.clear();
-    InitCurlOnce();
-    EasyHandle easy(curl_easy_init());
+    std::lock_guard<std::mutex> lock(theCurlMutex);
+    const CurlLibrary curl;
+    EasyHandle easy(curl.easy_init(), EasyDeleter{&curl});
     if (!easy) throw HttpError("libcurl: cannot create a transfer");
     CURL* h = easy.get();
 
@@ -78,35 +130,36 @@ int CurlHttpClient::Get(const std::string& host, int port, const std::string& pa
                             std::to_string(port) + (path.empty() || path[0] != '/' ? "/" : "") + path;
 
     Transfer transfer;
+    transfer.curl = &curl;
     transfer.handle = h;
     transfer.body = &body;
     char error[CURL_ERROR_SIZE] = {};
 
-    SetOption(h, CURLOPT_URL, url.c_str());
-    SetOption(h, CURLOPT_PROTOCOLS_STR, "http");
+    SetOption(curl, h, CURLOPT_URL, url.c_str());
+    SetOption(curl, h, CURLOPT_PROTOCOLS_STR, "http");
     // The request must carry exactly the path it was given.
-    SetOption(h, CURLOPT_PATH_AS_IS, 1L);
-    SetOption(h, CURLOPT_HTTPGET, 1L);
-    SetOption(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-    SetOption(h, CURLOPT_USERAGENT, kProductTag);
-    SetOption(h, CURLOPT_FOLLOWLOCATION, 0L);
-    SetOption(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    SetOption(h, CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
+    SetOption(curl, h, CURLOPT_PATH_AS_IS, 1L);
+    SetOption(curl, h, CURLOPT_HTTPGET, 1L);
+    SetOption(curl, h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    SetOption(curl, h, CURLOPT_USERAGENT, kProductTag);
+    SetOption(curl, h, CURLOPT_FOLLOWLOCATION, 0L);
+    SetOption(curl, h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    SetOption(curl, h, CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
     // Signals cannot carry the time limits in a multi-threaded process.
-    SetOption(h, CURLOPT_NOSIGNAL, 1L);
-    SetOption(h, CURLOPT_ERRORBUFFER, error);
-    SetOption(h, CURLOPT_WRITEFUNCTION, &OnBody);
-    SetOption(h, CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
+    SetOption(curl, h, CURLOPT_NOSIGNAL, 1L);
+    SetOption(curl, h, CURLOPT_ERRORBUFFER, error);
+    SetOption(curl, h, CURLOPT_WRITEFUNCTION, &OnBody);
+    SetOption(curl, h, CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
     if (abort_ != nullptr) {
         if (*abort_ != 0) throw HttpError("stopped before the request");
-        SetOption(h, CURLOPT_NOPROGRESS, 0L);
-        SetOption(h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
-        SetOption(h, CURLOPT_XFERINFODATA, const_cast<void*>(static_cast<const volatile void*>(abort_)));
+        SetOption(curl, h, CURLOPT_NOPROGRESS, 0L);
+        SetOption(curl, h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+        SetOption(curl, h, CURLOPT_XFERINFODATA, const_cast<void*>(static_cast<const volatile void*>(abort_)));
     }
 
-    const CURLcode rc = curl_easy_perform(h);
+    const CURLcode rc = curl.easy_perform(h);
     long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    curl.easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
 
     if (rc == CURLE_WRITE_ERROR && transfer.skippedBody) {
         body.clear();
@@ -118,7 +171,7 @@ int CurlHttpClient::Get(const std::string& host, int port, const std::string& pa
     }
     if (rc != CURLE_OK) {
         body.clear();
-        throw HttpError(std::string(curl_easy_strerror(rc)) + (error[0] ? std::string(": ") + error : ""));
+        throw HttpError(std::string(curl.easy_strerror(rc)) + (error[0] ? std::string(": ") + error : ""));
     }
     if (status != 200) body.clear();
     return static_cast<int>(status);

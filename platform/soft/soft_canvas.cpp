@@ -63,7 +63,65 @@ void Include(Rect& touched, int x0, int y0, int x1, int y1) {
     touched = touched.IsEmpty() ? r : Union(touched, r);
 }
 
+void Include(Rect& touched, const Rect& r) { Include(touched, r.left, r.top, r.right, r.bottom); }
+
+// Sets row[begin, end) to `pixel`; widens [first, last) by the pixels that
+// were different. Rows that differ nowhere are the common case of a
+// standing box, hence the test without an early exit, which GCC vectorises.
+bool FillSpan(std::uint32_t* row, std::int64_t begin, std::int64_t end, std::uint32_t pixel, std::int64_t& first,
+              std::int64_t& last) {
+    std::uint32_t differ = 0;
+    for (std::int64_t i = begin; i < end; ++i) differ |= row[i] ^ pixel;
+    if (differ == 0) return false;
+    while (row[begin] == pixel) ++begin;
+    while (row[end - 1] == pixel) --end;
+    std::fill(row + begin, row + end, pixel);
+    first = std::min(first, begin);
+    last = std::max(last, end);
+    return true;
+}
+
+// Pixels per side of the squares in which the canvas notes its last change.
+constexpr int kTileShift = 4;
+// Texts longer than this are always drawn: keeping them would cost more
+// memory than their draws cost time.
+constexpr std::size_t kMemoText = 40;
+// Remembered draws: sets of two, enough for a few hundred standing boxes and
+// the moving ones between them.
+constexpr std::size_t kMemoSets = 1024;
+
+std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
+    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+    return h * 0xFF51AFD7ED558CCDull;
+}
+
 }  // namespace
+
+// Everything that decides what a draw puts on the canvas, but the pixels
+// already there.
+struct SoftCanvas::DrawKey {
+    std::uint64_t words[8] = {};
+    std::uint32_t length = 0;
+    char text[kMemoText] = {};
+
+    std::uint64_t Hash() const {
+        std::uint64_t h = length;
+        for (std::uint64_t w : words) h = Mix(h, w);
+        for (std::uint32_t i = 0; i < length; ++i) h = Mix(h, static_cast<unsigned char>(text[i]));
+        return h;
+    }
+    bool operator==(const DrawKey& o) const {
+        return length == o.length && std::memcmp(words, o.words, sizeof words) == 0 &&
+               std::memcmp(text, o.text, length) == 0;
+    }
+};
+
+struct SoftCanvas::Memo {
+    DrawKey key;
+    Rect covered;              // every pixel the draw may have written
+    std::uint64_t made = 0;    // the change count right after the draw; 0: an empty slot
+    std::uint64_t used = 0;    // for replacing the least recently used of a set
+};
 
 // A validated view of a DibImage's header, colour table and rows.
 struct SoftCanvas::DibView {
@@ -111,6 +169,28 @@ struct SoftCanvas::DibView {
         return true;
     }
 
+    // Columns [x0, x1) of row y counted from the top into out[0 ..).
+    void Row(int x0, int x1, int y, std::uint32_t* out) const {
+        const std::uint8_t* row = bits + rowSize * static_cast<std::size_t>(topDown ? y : height - 1 - y);
+        auto entry = [this](unsigned index) { return static_cast<int>(index) < tableSize ? table[index] : 0u; };
+        switch (bitCount) {
+            case 8:
+                for (int x = x0; x < x1; ++x) *out++ = entry(row[x]);
+                return;
+            case 24:
+            case 32: {
+                const int step = bitCount / 8;
+                for (int x = x0; x < x1; ++x) {
+                    const std::uint8_t* p = row + step * static_cast<std::size_t>(x);
+                    *out++ = (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[0];
+                }
+                return;
+            }
+            default:
+                for (int x = x0; x < x1; ++x) *out++ = Pixel(x, y);
+        }
+    }
+
     // Column x of row y counted from the top.
     std::uint32_t Pixel(int x, int y) const {
         const std::uint8_t* row = bits + rowSize * static_cast<std::size_t>(topDown ? y : height - 1 - y);
@@ -130,12 +210,6 @@ struct SoftCanvas::DibView {
         }
         return static_cast<int>(index) < tableSize ? table[index] : 0u;
     }
-};
-
-struct SoftCanvas::Line {
-    std::string chars;  // what is drawn: prefix marks removed
-    int width = 0;
-    int prefix = -1;  // index in chars of the underlined character
 };
 
 SoftCanvas::SoftCanvas(int width, int height, const Font* stockFont) {
@@ -159,18 +233,108 @@ std::uint32_t SoftCanvas::PixelAt(int x, int y) const {
     return pixels_[static_cast<std::size_t>(y) * Stride() + static_cast<std::size_t>(x)];
 }
 
-void SoftCanvas::Resize(int width, int height) {
-    width_ = std::max(0, width);
-    height_ = std::max(0, height);
-    pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0u);
+void SoftCanvas::Adopt(std::uint32_t* pixels, int width, int height, std::size_t stride) {
+    pixels_ = pixels;
+    width_ = width;
+    height_ = height;
+    stride_ = stride;
+    for (int y = 0; y < height_; ++y) std::fill_n(pixels_ + static_cast<std::size_t>(y) * stride_, width_, 0u);
+    tilesX_ = (width_ + (1 << kTileShift) - 1) >> kTileShift;
+    const int tilesY = (height_ + (1 << kTileShift) - 1) >> kTileShift;
+    tiles_.assign(static_cast<std::size_t>(tilesX_) * static_cast<std::size_t>(tilesY), 0);
+    changes_ = 1;  // above every tile: 0 marks an empty memo
+    memos_.assign(memos_.size(), Memo{});
+    std::fill(memoHashes_.begin(), memoHashes_.end(), 0);
     changed_.clear();
     MarkChanged(Bounds());
 }
 
+void SoftCanvas::Resize(int width, int height) {
+    width = std::max(0, width);
+    height = std::max(0, height);
+    own_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
+    Adopt(own_.data(), width, height, static_cast<std::size_t>(width));
+}
+
+void SoftCanvas::UseMemory(std::uint32_t* pixels, int width, int height, std::size_t stride) {
+    own_.clear();
+    own_.shrink_to_fit();
+    if (pixels == nullptr || width <= 0 || height <= 0 || stride < static_cast<std::size_t>(width)) {
+        Adopt(nullptr, 0, 0, 0);
+        return;
+    }
+    Adopt(pixels, width, height, stride);
+}
+
 void SoftCanvas::Clear(ColorRef color) {
-    std::fill(pixels_.begin(), pixels_.end(), ToPixel(color));
+    const std::uint32_t pixel = ToPixel(color);
+    for (int y = 0; y < height_; ++y) std::fill_n(pixels_ + static_cast<std::size_t>(y) * stride_, width_, pixel);
     changed_.clear();
-    MarkChanged(Bounds());
+    Changed(Bounds());
+}
+
+void SoftCanvas::SetSkipRepeatedDraws(bool on) {
+    skipRepeats_ = on;
+    memos_.assign(memos_.size(), Memo{});
+    std::fill(memoHashes_.begin(), memoHashes_.end(), 0);
+}
+
+void SoftCanvas::Changed(const Rect& rect) {
+    if (rect.IsEmpty()) return;
+    MarkChanged(rect);
+    if (tiles_.empty()) return;
+    const Rect r = Intersect(rect, Bounds());
+    if (r.IsEmpty()) return;
+    ++changes_;
+    for (int ty = r.top >> kTileShift; ty <= (r.bottom - 1) >> kTileShift; ++ty) {
+        std::uint64_t* row = &tiles_[static_cast<std::size_t>(ty) * static_cast<std::size_t>(tilesX_)];
+        std::fill(row + (r.left >> kTileShift), row + ((r.right - 1) >> kTileShift) + 1, changes_);
+    }
+}
+
+bool SoftCanvas::StillOnCanvas(const Memo& memo) const {
+    const Rect& r = memo.covered;
+    if (r.IsEmpty()) return true;
+    for (int ty = r.top >> kTileShift; ty <= (r.bottom - 1) >> kTileShift; ++ty) {
+        const std::uint64_t* row = &tiles_[static_cast<std::size_t>(ty) * static_cast<std::size_t>(tilesX_)];
+        for (int tx = r.left >> kTileShift; tx <= (r.right - 1) >> kTileShift; ++tx) {
+            if (row[tx] > memo.made) return false;
+        }
+    }
+    return true;
+}
+
+SoftCanvas::Memo* SoftCanvas::FindMemo(const DrawKey& key) {
+    if (memos_.empty()) return nullptr;
+    const std::uint64_t hash = key.Hash();
+    const std::size_t first = 2 * (hash & (kMemoSets - 1));
+    // The hashes alone first: a draw seen for the first time, as every draw
+    // of a moving box is, touches 16 bytes instead of two whole memos.
+    for (std::size_t i = first; i < first + 2; ++i) {
+        if (memoHashes_[i] == hash && memos_[i].made != 0 && memos_[i].key == key) return &memos_[i];
+    }
+    return nullptr;
+}
+
+void SoftCanvas::Remember(const DrawKey& key, const Rect& covered) {
+    if (memos_.empty()) {
+        memos_.resize(2 * kMemoSets);
+        memoHashes_.assign(2 * kMemoSets, 0);
+    }
+    const std::uint64_t hash = key.Hash();
+    const std::size_t first = 2 * (hash & (kMemoSets - 1));
+    Memo* set = &memos_[first];
+    Memo* slot = nullptr;
+    for (std::size_t way = 0; way < 2 && slot == nullptr; ++way) {
+        if (memoHashes_[first + way] == hash && set[way].made != 0 && set[way].key == key) slot = &set[way];
+    }
+    if (slot == nullptr) slot = set[0].used <= set[1].used ? &set[0] : &set[1];
+    memoHashes_[static_cast<std::size_t>(slot - memos_.data())] = hash;
+    slot->key = key;
+    slot->covered = Intersect(covered, Bounds());
+    // Its own changes are under it; later ones must not be.
+    slot->made = changes_;
+    slot->used = ++uses_;
 }
 
 std::vector<Rect> SoftCanvas::TakeChangedRects() {
@@ -185,7 +349,7 @@ void SoftCanvas::SetChangeTracking(bool on) {
 }
 
 void SoftCanvas::MarkChanged(const Rect& rect) {
-    if (!tracking_) return;
+    if (!tracking_ || rect.IsEmpty()) return;
     Rect r = Intersect(rect, Bounds());
     if (r.IsEmpty()) return;
     // Fold in every rectangle the new one overlaps or nearly adjoins; a
@@ -235,31 +399,21 @@ Size SoftCanvas::GetTextExtent(const std::string& text) {
     return Size{face_->TextWidth(text), face_->Height()};
 }
 
-void SoftCanvas::FillClipped(const Rect& rect, const Rect& clip, std::uint32_t pixel, Rect& touched) {
+void SoftCanvas::FillClipped(const Rect& rect, const Rect& clip, std::uint32_t pixel, Rect& touched, Rect* covered) {
     Rect r = Intersect(rect, clip);
     if (r.IsEmpty()) return;
+    if (covered != nullptr) Include(*covered, r);
     // Only what differs counts as changed: a box filled again in its own
     // colour each frame reports nothing to present.
-    int x0 = r.right, x1 = r.left, y0 = r.bottom, y1 = r.top;
+    std::int64_t x0 = r.right, x1 = r.left;
+    int y0 = r.bottom, y1 = r.top;
     for (int y = r.top; y < r.bottom; ++y) {
-        std::uint32_t* row = &pixels_[static_cast<std::size_t>(y) * Stride()];
-        std::uint32_t* const rowEnd = row + r.right;
-        std::uint32_t* first = row + r.left;
-        // A loop without an early exit, so that it is vectorised: most rows
-        // of a box standing still differ nowhere.
-        std::uint32_t differ = 0;
-        for (const std::uint32_t* q = first; q < rowEnd; ++q) differ |= *q ^ pixel;
-        if (differ == 0) continue;
-        while (*first == pixel) ++first;
-        std::uint32_t* last = rowEnd;
-        while (last[-1] == pixel) --last;
-        std::fill(first, last, pixel);
-        x0 = std::min(x0, static_cast<int>(first - row));
-        x1 = std::max(x1, static_cast<int>(last - row));
+        std::uint32_t* row = pixels_ + static_cast<std::size_t>(y) * Stride();
+        if (!FillSpan(row, r.left, r.right, pixel, x0, x1)) continue;
         y0 = std::min(y0, y);
         y1 = y + 1;
     }
-    Include(touched, x0, y0, x1, y1);
+    Include(touched, static_cast<int>(x0), y0, static_cast<int>(x1), y1);
 }
 
 void SoftCanvas::FillRect(const Rect& rect, ColorRef color) {
@@ -267,21 +421,24 @@ void SoftCanvas::FillRect(const Rect& rect, ColorRef color) {
     FillClipped(BoundingRect(rect.left, rect.top, static_cast<std::int64_t>(rect.right) - rect.left,
                              static_cast<std::int64_t>(rect.bottom) - rect.top),
                 Bounds(), ToPixel(color), touched);
-    MarkChanged(touched);
+    Changed(touched);
 }
 
 // One line of DrawText from `pos`: up to the next line break (unless single
 // line), with '&' prefixes resolved, and shortened by word breaking. `pos`
 // moves past what the line used, to npos at the end of the text.
-SoftCanvas::Line SoftCanvas::NextLine(const std::string& text, std::size_t& pos, std::int64_t maxWidth,
-                                     unsigned format) {
+void SoftCanvas::NextLine(const std::string& text, std::size_t& pos, std::int64_t maxWidth, unsigned format) {
     const bool singleLine = (format & kDtSingleLine) != 0;
     const bool wordBreak = (format & kDtWordBreak) != 0 && !singleLine;
     const bool prefixes = (format & kSoftDtNoPrefix) == 0;
     const std::size_t n = text.size();
 
-    Line line;
-    std::vector<std::size_t> sourceEnd;  // for each drawn character, where its source ends
+    Line& line = line_;
+    line.chars.clear();
+    line.width = 0;
+    line.prefix = -1;
+    std::vector<std::size_t>& sourceEnd = sourceEnd_;  // for each drawn character, where its source ends
+    sourceEnd.clear();
     std::size_t i = pos;
     while (i < n && (singleLine || (text[i] != '\r' && text[i] != '\n'))) {
         if (prefixes && text[i] == '&' && n - i > 1) {
@@ -354,14 +511,14 @@ SoftCanvas::Line SoftCanvas::NextLine(const std::string& text, std::size_t& pos,
         if (i < n && (text[i] == '\r' || text[i] == '\n') && text[i] != text[i - 1]) ++i;
     }
     pos = i < n ? i : std::string::npos;
-    return line;
 }
 
-void SoftCanvas::DrawLine(const Line& line, std::int64_t x, std::int64_t y, const Rect& clip, Rect& touched) {
+void SoftCanvas::DrawLine(const Line& line, std::int64_t x, std::int64_t y, const Rect& clip, Rect& touched,
+                          Rect& covered) {
     SoftFace& face = *face_;
     const std::uint32_t ink = ToPixel(textColor_);
     if (bkMode_ == kOpaque)
-        FillClipped(ClampedRect(x, y, x + line.width, y + face.Height()), clip, ToPixel(bkColor_), touched);
+        FillClipped(ClampedRect(x, y, x + line.width, y + face.Height()), clip, ToPixel(bkColor_), touched, &covered);
 
     const std::int64_t baseline = y + face.Ascent();
     std::int64_t pen = x;
@@ -370,26 +527,31 @@ void SoftCanvas::DrawLine(const Line& line, std::int64_t x, std::int64_t y, cons
         const std::int64_t gx = pen + g.left;
         const std::int64_t gy = baseline - g.top;
         pen += g.advance;
+        if (g.runs.empty()) continue;
         const std::int64_t c0 = std::max<std::int64_t>(0, clip.left - gx), c1 = std::min<std::int64_t>(g.width, clip.right - gx);
         const std::int64_t r0 = std::max<std::int64_t>(0, clip.top - gy), r1 = std::min<std::int64_t>(g.rows, clip.bottom - gy);
         if (c0 >= c1 || r0 >= r1) continue;
+        Include(covered, static_cast<int>(gx + c0), static_cast<int>(gy + r0), static_cast<int>(gx + c1),
+                static_cast<int>(gy + r1));
         // A text drawn again in its own colour at its own place changes no
         // pixel and reports none.
         std::int64_t x0 = c1, x1 = c0, y0 = r1, y1 = r0;
         for (std::int64_t r = r0; r < r1; ++r) {
-            const std::uint8_t* src = &g.ink[static_cast<std::size_t>(r) * static_cast<std::size_t>(g.width)];
-            std::uint32_t* dst = &pixels_[static_cast<std::size_t>(gy + r) * Stride() + static_cast<std::size_t>(gx)];
-            std::int64_t first = c1, last = c0;
-            for (std::int64_t col = c0; col < c1; ++col) {
-                if (src[col] && dst[col] != ink) {
+            std::uint32_t* dst = pixels_ + static_cast<std::size_t>(gy + r) * Stride() + gx;
+            bool rowChanged = false;
+            // Runs are a few pixels long: a plain loop beats FillSpan's.
+            for (std::uint32_t k = g.rowStart[static_cast<std::size_t>(r)]; k < g.rowStart[static_cast<std::size_t>(r) + 1]; ++k) {
+                const std::int64_t begin = std::max<std::int64_t>(c0, g.runs[k].start);
+                const std::int64_t end = std::min<std::int64_t>(c1, g.runs[k].start + g.runs[k].length);
+                for (std::int64_t col = begin; col < end; ++col) {
+                    if (dst[col] == ink) continue;
                     dst[col] = ink;
-                    first = std::min(first, col);
-                    last = col + 1;
+                    x0 = std::min(x0, col);
+                    x1 = std::max(x1, col + 1);
+                    rowChanged = true;
                 }
             }
-            if (first < last) {
-                x0 = std::min(x0, first);
-                x1 = std::max(x1, last);
+            if (rowChanged) {
                 y0 = std::min(y0, r);
                 y1 = r + 1;
             }
@@ -400,31 +562,51 @@ void SoftCanvas::DrawLine(const Line& line, std::int64_t x, std::int64_t y, cons
 
     if (face.Underline()) {
         const std::int64_t top = baseline + face.UnderlineTop();
-        FillClipped(ClampedRect(x, top, x + line.width, top + face.UnderlineThickness()), clip, ink, touched);
+        FillClipped(ClampedRect(x, top, x + line.width, top + face.UnderlineThickness()), clip, ink, touched, &covered);
     }
     if (face.StrikeOut()) {
         const std::int64_t top = baseline + face.StrikeOutTop();
-        FillClipped(ClampedRect(x, top, x + line.width, top + face.StrikeOutThickness()), clip, ink, touched);
+        FillClipped(ClampedRect(x, top, x + line.width, top + face.StrikeOutThickness()), clip, ink, touched, &covered);
     }
     if (line.prefix >= 0) {
         // The mnemonic's underscore: one row below the baseline, as wide as
         // the character's advance less one pixel.
-        const std::int64_t start = x + face.TextWidth(line.chars.substr(0, static_cast<std::size_t>(line.prefix)));
-        const std::int64_t end =
-            x + face.TextWidth(line.chars.substr(0, static_cast<std::size_t>(line.prefix) + 1)) - 1;
-        FillClipped(ClampedRect(start, baseline + 1, end, baseline + 2), clip, ink, touched);
+        const std::size_t n = static_cast<std::size_t>(line.prefix);
+        const std::int64_t start = x + face.TextWidth(line.chars.data(), n);
+        const std::int64_t end = x + face.TextWidth(line.chars.data(), n + 1) - 1;
+        FillClipped(ClampedRect(start, baseline + 1, end, baseline + 2), clip, ink, touched, &covered);
     }
 }
 
 void SoftCanvas::DrawText(const std::string& text, const Rect& rect, unsigned format) {
     if (text.empty() || !face_) return;
+    DrawKey key;
+    const bool memo = skipRepeats_ && text.size() <= kMemoText && !tiles_.empty();
+    if (memo) {
+        key.words[0] = 1 | (static_cast<std::uint64_t>(format) << 8);
+        key.words[1] = face_->Serial();
+        key.words[2] = (static_cast<std::uint64_t>(ToPixel(textColor_)) << 32) |
+                       (bkMode_ == kOpaque ? (ToPixel(bkColor_) | 0x1000000u) : 0u);
+        key.words[3] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(rect.left)) << 32) |
+                       static_cast<std::uint32_t>(rect.top);
+        key.words[4] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(rect.right)) << 32) |
+                       static_cast<std::uint32_t>(rect.bottom);
+        key.length = static_cast<std::uint32_t>(text.size());
+        std::memcpy(key.text, text.data(), text.size());
+        if (Memo* m = FindMemo(key); m != nullptr && StillOnCanvas(*m)) {
+            m->used = ++uses_;
+            ++skipped_;
+            return;
+        }
+    }
+
     const bool noClip = (format & kSoftDtNoClip) != 0;
     const bool singleLine = (format & kDtSingleLine) != 0;
     const Rect clip = noClip ? Bounds() : Intersect(rect, Bounds());
     const std::int64_t lineHeight = face_->Height();
     const std::int64_t left = rect.left, top = rect.top, right = rect.right, bottom = rect.bottom;
 
-    Rect touched;
+    Rect touched, covered;
     std::size_t pos = 0;
     std::int64_t y = top;
     bool lastLine = false;
@@ -432,7 +614,8 @@ void SoftCanvas::DrawText(const std::string& text, const Rect& rect, unsigned fo
         // The first line that does not fit completely is still drawn,
         // clipped, and ends the output.
         lastLine = !noClip && y + lineHeight > bottom;
-        Line line = NextLine(text, pos, right - left, format);
+        NextLine(text, pos, right - left, format);
+        const Line& line = line_;
         std::int64_t x = left;
         if (format & kDtCenter)
             x = (left + right - line.width) / 2;
@@ -444,10 +627,11 @@ void SoftCanvas::DrawText(const std::string& text, const Rect& rect, unsigned fo
             else if (format & kSoftDtBottom)
                 y = bottom - lineHeight;
         }
-        if (!clip.IsEmpty()) DrawLine(line, x, y, clip, touched);
+        if (!clip.IsEmpty()) DrawLine(line, x, y, clip, touched, covered);
         y += lineHeight;
     } while (pos != std::string::npos && !lastLine);
-    MarkChanged(touched);
+    Changed(touched);
+    if (memo) Remember(key, covered);
 }
 
 int SoftCanvas::SetDIBitsToDevice(int x, int y, int width, int height, int srcX, int srcY,
@@ -476,12 +660,59 @@ int SoftCanvas::SetDIBitsToDevice(int x, int y, int width, int height, int srcX,
     const std::int64_t cx0 = std::max<std::int64_t>(sx0 + dx, 0), cx1 = std::min<std::int64_t>(sx1 + dx, width_);
     const std::int64_t cy0 = std::max<std::int64_t>(sy0 + dy, 0), cy1 = std::min<std::int64_t>(sy1 + dy, height_);
     if (cx0 >= cx1 || cy0 >= cy1) return lines;
-    for (std::int64_t py = cy0; py < cy1; ++py) {
-        std::uint32_t* row = &pixels_[static_cast<std::size_t>(py) * Stride()];
-        const int sy = static_cast<int>(py - dy);
-        for (std::int64_t px = cx0; px < cx1; ++px) row[px] = dib.Pixel(static_cast<int>(px - dx), sy);
+    const Rect covered{static_cast<int>(cx0), static_cast<int>(cy0), static_cast<int>(cx1), static_cast<int>(cy1)};
+
+    // The stage's pictures are loaded once and never change while they are
+    // shown: the picture's storage names its pixels.
+    DrawKey key;
+    const bool memo = skipRepeats_ && !tiles_.empty();
+    if (memo) {
+        key.words[0] = 2;
+        key.words[1] = reinterpret_cast<std::uintptr_t>(&image);
+        key.words[2] = reinterpret_cast<std::uintptr_t>(image.bits().data());
+        key.words[3] = image.bits().size();
+        key.words[4] = reinterpret_cast<std::uintptr_t>(image.info().data());
+        key.words[5] = image.info().size();
+        key.words[6] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(x)) << 32) | static_cast<std::uint32_t>(y);
+        key.words[7] = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(srcX)) << 48) ^
+                       (static_cast<std::uint64_t>(static_cast<std::uint32_t>(srcY)) << 32) ^
+                       (static_cast<std::uint64_t>(static_cast<std::uint32_t>(width)) << 16) ^
+                       static_cast<std::uint32_t>(height);
+        if (Memo* m = FindMemo(key); m != nullptr && StillOnCanvas(*m) && m->covered == covered) {
+            m->used = ++uses_;
+            ++skipped_;
+            return lines;
+        }
     }
-    MarkChanged(Rect{static_cast<int>(cx0), static_cast<int>(cy0), static_cast<int>(cx1), static_cast<int>(cy1)});
+
+    if (rowScratch_.size() < static_cast<std::size_t>(cx1 - cx0)) rowScratch_.resize(static_cast<std::size_t>(cx1 - cx0));
+    std::int64_t x0 = cx1, x1 = cx0;
+    int y0 = covered.bottom, y1 = covered.top;
+    for (std::int64_t py = cy0; py < cy1; ++py) {
+        std::uint32_t* row = pixels_ + static_cast<std::size_t>(py) * Stride();
+        const int sy = static_cast<int>(py - dy);
+        std::uint32_t* src = rowScratch_.data();
+        dib.Row(static_cast<int>(cx0 - dx), static_cast<int>(cx1 - dx), sy, src);
+        std::int64_t first = cx1, last = cx0;
+        for (std::int64_t px = cx0; px < cx1; ++px) {
+            const std::uint32_t v = src[px - cx0];
+            if (row[px] != v) {
+                row[px] = v;
+                first = std::min(first, px);
+                last = px + 1;
+            }
+        }
+        if (first < last) {
+            x0 = std::min(x0, first);
+            x1 = std::max(x1, last);
+            y0 = std::min(y0, static_cast<int>(py));
+            y1 = static_cast<int>(py) + 1;
+        }
+    }
+    Rect touched;
+    Include(touched, static_cast<int>(x0), y0, static_cast<int>(x1), y1);
+    Changed(touched);
+    if (memo) Remember(key, covered);
     return lines;
 }
 
@@ -512,7 +743,7 @@ int SoftCanvas::StretchDIBits(int x, int y, int width, int height, int srcX, int
         if (mirrorY) k = dh - 1 - k;
         const std::int64_t ty = src.top + k * shgt / dh;
         if (ty < 0 || ty >= h) continue;
-        std::uint32_t* row = &pixels_[static_cast<std::size_t>(py) * Stride()];
+        std::uint32_t* row = pixels_ + static_cast<std::size_t>(py) * Stride();
         for (int px = visibleDst.left; px < visibleDst.right; ++px) {
             std::int64_t j = px - dst.left;
             if (mirrorX) j = dw - 1 - j;
@@ -521,6 +752,6 @@ int SoftCanvas::StretchDIBits(int x, int y, int width, int height, int srcX, int
             row[px] = dib.Pixel(static_cast<int>(tx), static_cast<int>(ty));
         }
     }
-    MarkChanged(visibleDst);
+    Changed(visibleDst);
     return dib.height;
 }

@@ -5,8 +5,15 @@
 //
 // Pixels are 32-bit words 0x00RRGGBB, row after row from the top, `Stride()`
 // words apart; in memory on a little-endian machine that is B, G, R, 0, the
-// layout of a 24-bit-depth X11 ZPixmap image. A new canvas is black and has
+// layout of a 24-bit-depth X11 ZPixmap image, so that the canvas can draw
+// straight into such an image (`UseMemory`). A new canvas is black and has
 // no changed rectangles.
+//
+// A text or picture draw that repeats one whose pixels are still on the
+// canvas (same text, font, colours, format and rectangle, or the same
+// section of the same picture at the same place, and no pixel under it
+// changed since) is not done again: the stage draws every standing box
+// anew each frame, and the result would be the pixels already there.
 //
 // Text follows DrawText: lines broken at blanks (a word too long for the
 // line stays whole on a line of its own and is clipped), line feeds and
@@ -42,11 +49,8 @@ public:
     int Width() const { return width_; }
     int Height() const { return height_; }
     // Words per row.
-    std::size_t Stride() const { return static_cast<std::size_t>(width_); }
-    const std::uint32_t* Pixels() const { return pixels_.data(); }
-    // For wrapping the framebuffer in a platform image (an XImage) without a
-    // copy; pixels written through it are not in the changed rectangles.
-    std::uint32_t* MutablePixels() { return pixels_.data(); }
+    std::size_t Stride() const { return stride_; }
+    const std::uint32_t* Pixels() const { return pixels_; }
     // 0x00RRGGBB; 0 outside the framebuffer.
     std::uint32_t PixelAt(int x, int y) const;
 
@@ -62,6 +66,17 @@ public:
 
     // A new size starts black and counts as changed all over.
     void Resize(int width, int height);
+    // Draws from now on into `pixels` (height rows of `stride` words, at
+    // least width each), memory someone else owns and keeps until the next
+    // Resize or UseMemory, such as a shared image. It is cleared black and
+    // counts as changed all over.
+    void UseMemory(std::uint32_t* pixels, int width, int height, std::size_t stride);
+
+    // Whether repeated draws are recognised and left out; on by default.
+    // Off draws everything, for comparing the two.
+    void SetSkipRepeatedDraws(bool on);
+    // Draws left out since construction.
+    std::uint64_t SkippedDraws() const { return skipped_; }
     void Clear(ColorRef color);
 
     // 0x00RRGGBB of a COLORREF, and back.
@@ -86,22 +101,55 @@ public:
     int BkMode() const { return bkMode_; }
 
 private:
-    struct Line;
+    struct Line {
+        std::string chars;  // what is drawn: prefix marks removed
+        int width = 0;
+        int prefix = -1;  // index in chars of the underlined character
+    };
     struct DibView;
+    struct DrawKey;
+    struct Memo;
 
-    Line NextLine(const std::string& text, std::size_t& pos, std::int64_t maxWidth, unsigned format);
+    // Fills `line_` with the next line from `pos`.
+    void NextLine(const std::string& text, std::size_t& pos, std::int64_t maxWidth, unsigned format);
     // Positions are 64-bit: a rectangle near the ends of the 32-bit range
-    // must not overflow on the way to being clipped away.
-    void DrawLine(const Line& line, std::int64_t x, std::int64_t y, const Rect& clip, Rect& touched);
-    void FillClipped(const Rect& rect, const Rect& clip, std::uint32_t pixel, Rect& touched);
+    // must not overflow on the way to being clipped away. `covered` grows by
+    // every pixel the draw may write, `touched` by those it changed.
+    void DrawLine(const Line& line, std::int64_t x, std::int64_t y, const Rect& clip, Rect& touched, Rect& covered);
+    void FillClipped(const Rect& rect, const Rect& clip, std::uint32_t pixel, Rect& touched, Rect* covered = nullptr);
     Rect Bounds() const { return Rect{0, 0, width_, height_}; }
+    // Every pixel change goes through here: the changed rectangles and the
+    // record of what may lie under a remembered draw.
+    void Changed(const Rect& rect);
     void MarkChanged(const Rect& rect);
+    void Adopt(std::uint32_t* pixels, int width, int height, std::size_t stride);
+
+    // The remembered draws. A draw whose key is remembered and under whose
+    // pixels nothing changed since is skipped; every other draw is done and
+    // remembered.
+    Memo* FindMemo(const DrawKey& key);
+    bool StillOnCanvas(const Memo& memo) const;
+    void Remember(const DrawKey& key, const Rect& covered);
 
     int width_ = 0;
     int height_ = 0;
-    std::vector<std::uint32_t> pixels_;
+    std::size_t stride_ = 0;
+    std::uint32_t* pixels_ = nullptr;
+    std::vector<std::uint32_t> own_;  // the pixels, unless UseMemory gave others
     std::vector<Rect> changed_;
     bool tracking_ = true;
+
+    bool skipRepeats_ = true;
+    std::uint64_t changes_ = 0;          // pixel-changing draws so far
+    std::vector<std::uint64_t> tiles_;   // per tile: the last change that touched it
+    int tilesX_ = 0;
+    std::vector<Memo> memos_;
+    std::vector<std::uint64_t> memoHashes_;  // the hash of memos_[i]'s key, packed apart
+    std::uint64_t uses_ = 0;
+    std::uint64_t skipped_ = 0;
+    Line line_;                          // NextLine's result, its storage reused
+    std::vector<std::size_t> sourceEnd_;  // NextLine's scratch
+    std::vector<std::uint32_t> rowScratch_;  // a picture row in canvas pixels
 
     Font* selected_ = nullptr;
     std::shared_ptr<SoftFace> face_;  // what text is drawn with

@@ -9,6 +9,7 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -192,7 +193,11 @@ int RoundToInt(double v) { return static_cast<int>(std::lround(v)); }
 
 }  // namespace
 
-SoftFace::SoftFace(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+namespace {
+std::atomic<std::uint64_t> theFaceSerials{0};
+}  // namespace
+
+SoftFace::SoftFace(std::unique_ptr<Impl> impl) : impl_(std::move(impl)), serial_(++theFaceSerials) {}
 SoftFace::~SoftFace() = default;
 
 const SoftGlyph& SoftFace::Glyph(std::uint8_t ch) {
@@ -221,25 +226,32 @@ const SoftGlyph& SoftFace::Glyph(std::uint8_t ch) {
     g.top = glyph->bitmap_top;
     g.width = static_cast<int>(bm.width);
     g.rows = static_cast<int>(bm.rows);
-    g.ink.assign(static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.rows), 0);
+    g.rowStart.reserve(static_cast<std::size_t>(g.rows) + 1);
     const int stride = bm.pitch < 0 ? -bm.pitch : bm.pitch;
     for (int r = 0; r < g.rows; ++r) {
         const unsigned char* row = bm.pitch >= 0 ? bm.buffer + static_cast<std::ptrdiff_t>(r) * stride
                                                  : bm.buffer + static_cast<std::ptrdiff_t>(g.rows - 1 - r) * stride;
-        std::uint8_t* dst = &g.ink[static_cast<std::size_t>(r) * static_cast<std::size_t>(g.width)];
-        for (int c = 0; c < g.width; ++c) {
-            if (bm.pixel_mode == FT_PIXEL_MODE_MONO)
-                dst[c] = (row[c >> 3] >> (7 - (c & 7))) & 1u;
-            else
-                dst[c] = row[c] >= 128 ? 1 : 0;
+        g.rowStart.push_back(static_cast<std::uint32_t>(g.runs.size()));
+        auto inked = [&](int c) {
+            return bm.pixel_mode == FT_PIXEL_MODE_MONO ? ((row[c >> 3] >> (7 - (c & 7))) & 1u) != 0 : row[c] >= 128;
+        };
+        for (int c = 0; c < g.width;) {
+            if (!inked(c)) {
+                ++c;
+                continue;
+            }
+            const int start = c;
+            while (c < g.width && inked(c)) ++c;
+            g.runs.push_back(SoftGlyph::Run{start, c - start});
         }
     }
+    g.rowStart.push_back(static_cast<std::uint32_t>(g.runs.size()));
     return g;
 }
 
-int SoftFace::TextWidth(const std::string& text) {
+int SoftFace::TextWidth(const char* text, std::size_t length) {
     std::int64_t width = 0;
-    for (unsigned char c : text) width += Advance(c);
+    for (std::size_t i = 0; i < length; ++i) width += Advance(static_cast<std::uint8_t>(text[i]));
     return static_cast<int>(std::min<std::int64_t>(width, std::numeric_limits<int>::max()));
 }
 

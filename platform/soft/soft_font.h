@@ -16,16 +16,24 @@
 
 #include "display/font.h"
 
-// One rendered glyph: `ink` holds width x rows bytes, 1 where the glyph
-// covers the pixel. `left` and `top` place the bitmap relative to the pen
-// position on the baseline (top counts upwards, as FreeType does).
+// One rendered glyph as runs of ink: row r of its width x rows bitmap is
+// covered from `start` for `length` pixels by each of the runs
+// runs[rowStart[r]] up to runs[rowStart[r + 1]], left to right. Runs, not a
+// byte per pixel: a text draw then touches only the pixels it inks. `left`
+// and `top` place the bitmap relative to the pen position on the baseline
+// (top counts upwards, as FreeType does).
 struct SoftGlyph {
+    struct Run {
+        std::int32_t start;
+        std::int32_t length;
+    };
     int left = 0;
     int top = 0;
     int width = 0;
     int rows = 0;
     int advance = 0;
-    std::vector<std::uint8_t> ink;
+    std::vector<Run> runs;
+    std::vector<std::uint32_t> rowStart;  // rows + 1 entries; empty for a glyph without ink
 };
 
 // A sized face with its glyph cache; shared by the font that made it and by
@@ -58,7 +66,12 @@ public:
     const SoftGlyph& Glyph(std::uint8_t ch);
     int Advance(std::uint8_t ch) { return Glyph(ch).advance; }
     // Sum of the advances, as GetTextExtentPoint32 measures.
-    int TextWidth(const std::string& text);
+    int TextWidth(const std::string& text) { return TextWidth(text.data(), text.size()); }
+    int TextWidth(const char* text, std::size_t length);
+
+    // Tells faces apart for as long as the process lives, also a face made
+    // where a freed one was.
+    std::uint64_t Serial() const { return serial_; }
 
     const std::string& FilePath() const { return filePath_; }
     const std::string& FamilyName() const { return familyName_; }
@@ -69,6 +82,7 @@ public:
 private:
     friend class SoftFontFactory;
     std::unique_ptr<Impl> impl_;
+    std::uint64_t serial_;
     std::array<std::optional<SoftGlyph>, 256> glyphs_;
     int ascent_ = 0;
     int descent_ = 0;

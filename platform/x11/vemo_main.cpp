@@ -14,8 +14,8 @@
 #include "app/latin1.h"
 #include "platform/platform.h"
 #include "platform/posix/curl_http_client.h"
-#include "platform/gtk/settings_dialog_gtk.h"
 #include "platform/posix/ini_profile.h"
+#include "platform/x11/settings_program.h"
 #include "platform/x11/stop_signals.h"
 #include "platform/x11/vemo_options.h"
 #include "platform/x11/x11_handles.h"
@@ -80,7 +80,13 @@ bool VemoStartupHost::RunSettingsDialog(bool activeParent, std::string& champion
         failureStatus_ = 1;
         return false;
     }
-    return RunGtkSettingsDialog(activeParent, championship);
+    std::string error;
+    const bool confirmed = RunSettingsProgram(SettingsProgramPath(), activeParent, championship, error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "vemo: %s\n", error.c_str());
+        failureStatus_ = 1;
+    }
+    return confirmed;
 }
 
 bool VemoStartupHost::CreateSaverWindow(std::uintptr_t parent) {

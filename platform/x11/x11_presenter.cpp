@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <climits>
 #include <cstring>
 
 #include "platform/soft/soft_canvas.h"
@@ -14,7 +13,7 @@
 namespace {
 
 // More rectangles than this waiting for the shared segment are folded into
-// their bounding box: the comparison with the copy keeps that cheap.
+// their bounding box.
 constexpr std::size_t kMaxBacklog = 64;
 
 Rect Clip(const Rect& r, int width, int height) {
@@ -166,12 +165,6 @@ bool X11Presenter::Resize(int width, int height) {
         if (!shm_) shmAllowed_ = false;
     }
     if (!shm_) plain_ = PlainImage::Create(display_, visual_, depth_, width_, height_);
-    shadow_.clear();
-    // No canvas pixel has its top byte set: the first comparison finds every
-    // pixel changed.
-    if (Image() != nullptr && !DirectFormat()) {
-        shadow_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0xFFFFFFFFu);
-    }
     return Image() != nullptr;
 }
 
@@ -185,36 +178,23 @@ std::uint32_t X11Presenter::ServerPixel(std::uint32_t rgb) const {
            channel(rgb & 0xFF, blueBits_, blueShift_) | opaqueBits_;
 }
 
-Rect X11Presenter::Update(const SoftCanvas& canvas, const Rect& rect) {
+std::uint32_t* X11Presenter::CanvasMemory() const {
+    if (!DirectFormat()) return nullptr;
+    return reinterpret_cast<std::uint32_t*>(Image()->data);
+}
+
+std::size_t X11Presenter::CanvasStride() const {
+    const XImage* image = Image();
+    return image == nullptr ? 0 : static_cast<std::size_t>(image->bytes_per_line) / sizeof(std::uint32_t);
+}
+
+void X11Presenter::Convert(const SoftCanvas& canvas, const Rect& rect) {
     XImage* image = Image();
     const Rect r = Clip(rect, std::min(width_, canvas.Width()), std::min(height_, canvas.Height()));
-    if (r.IsEmpty()) return Rect{};
-    int minX = INT_MAX, maxX = -1, minY = -1, maxY = -1;
-    const bool direct = DirectFormat();
-    const std::size_t count = static_cast<std::size_t>(r.Width());
     for (int y = r.top; y < r.bottom; ++y) {
         const std::uint32_t* src = canvas.Pixels() + static_cast<std::size_t>(y) * canvas.Stride();
-        // The copy of what was sent, in the canvas's format: the image
-        // itself when the formats agree, otherwise a shadow beside it.
-        std::uint32_t* dst =
-            direct ? reinterpret_cast<std::uint32_t*>(image->data + static_cast<std::ptrdiff_t>(y) * image->bytes_per_line)
-                   : shadow_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
-        if (std::memcmp(src + r.left, dst + r.left, count * sizeof(std::uint32_t)) == 0) continue;
-        int a = r.left;
-        while (src[a] == dst[a]) ++a;
-        int b = r.right - 1;
-        while (src[b] == dst[b]) --b;
-        std::memcpy(dst + a, src + a, static_cast<std::size_t>(b - a + 1) * sizeof(std::uint32_t));
-        if (!direct) {
-            for (int x = a; x <= b; ++x) XPutPixel(image, x, y, ServerPixel(src[x]));
-        }
-        minX = std::min(minX, a);
-        maxX = std::max(maxX, b);
-        if (minY < 0) minY = y;
-        maxY = y;
+        for (int x = r.left; x < r.right; ++x) XPutPixel(image, x, y, ServerPixel(src[x]));
     }
-    if (minY < 0) return Rect{};
-    return Rect{minX, minY, maxX + 1, maxY + 1};
 }
 
 void X11Presenter::Put(const Rect& r, bool last) {
@@ -233,7 +213,7 @@ void X11Presenter::Put(const Rect& r, bool last) {
 
 void X11Presenter::Present(const SoftCanvas& canvas, const std::vector<Rect>& rects) {
     if (Image() == nullptr) return;
-    if (shmOutstanding_ > 0) {
+    if (Busy()) {
         backlog_.insert(backlog_.end(), rects.begin(), rects.end());
         if (backlog_.size() > kMaxBacklog) {
             Rect all;
@@ -242,28 +222,32 @@ void X11Presenter::Present(const SoftCanvas& canvas, const std::vector<Rect>& re
         }
         return;
     }
-    std::vector<Rect> work;
-    work.swap(backlog_);
-    work.insert(work.end(), rects.begin(), rects.end());
-
+    work_.clear();
+    work_.swap(backlog_);
+    work_.insert(work_.end(), rects.begin(), rects.end());
+    const bool direct = DirectFormat() && canvas.Pixels() == CanvasMemory();
     if (sendAll_) {
         // Whatever the window shows now is unknown: all of it goes.
         const Rect all{0, 0, width_, height_};
-        Update(canvas, all);
+        if (!direct) Convert(canvas, all);
         sendAll_ = false;
-        Put(Clip(all, width_, height_), true);
+        Put(all, true);
         return;
     }
-    std::vector<Rect> dirty;
-    for (const Rect& r : work) {
-        const Rect d = Update(canvas, r);
-        if (!d.IsEmpty()) dirty.push_back(d);
+    std::size_t last = work_.size();
+    for (std::size_t i = 0; i < work_.size(); ++i) {
+        work_[i] = Clip(work_[i], width_, height_);
+        if (!work_[i].IsEmpty()) last = i;
     }
-    for (std::size_t i = 0; i < dirty.size(); ++i) Put(dirty[i], i + 1 == dirty.size());
+    for (std::size_t i = 0; i < work_.size(); ++i) {
+        if (work_[i].IsEmpty()) continue;
+        if (!direct) Convert(canvas, work_[i]);
+        Put(work_[i], i == last);
+    }
 }
 
 void X11Presenter::Repaint(const Rect& rect) {
-    // Before the first presentation the copy holds nothing worth showing;
+    // Before the first presentation the image holds nothing worth showing;
     // that presentation covers the whole window anyway.
     if (sendAll_) return;
     Put(Clip(rect, width_, height_), true);

@@ -1,12 +1,13 @@
 #pragma once
 // Puts the software canvas on an X window, one changed rectangle at a time.
 //
-// The presenter keeps a copy of what it last sent (in a MIT-SHM segment when
-// the server offers one, otherwise in an ordinary client-side image). A
-// rectangle the canvas reports as changed is compared with that copy first
-// and only the part that really differs goes to the server: the stage draws
-// a standing text again every frame, and an idle board must not cost a
-// full upload 50 times a second. The same copy answers exposures.
+// The image the server reads (a MIT-SHM segment when the server offers one,
+// otherwise an ordinary client-side image) is, where its pixel format is the
+// canvas's, the canvas's own memory: the canvas draws straight into it and
+// only the rectangles it reports as changed go to the server. Other formats
+// get the changed rectangles converted into the image. The image answers
+// exposures. While the server still reads a shared segment nobody may draw
+// into it (`Busy`).
 
 #include "platform/x11/xlib.h"
 
@@ -36,10 +37,17 @@ public:
     // image of that size could be made (nothing is shown then).
     bool Resize(int width, int height);
 
-    // Sends the parts of `rects` where `canvas` differs from what was sent
-    // before. While the server still reads the shared segment the rectangles
-    // wait for the next call.
+    // Where the canvas is to draw for this size (height rows `CanvasStride`
+    // words apart), or null when the image's format is not the canvas's and
+    // the canvas keeps memory of its own. Valid until the next Resize.
+    std::uint32_t* CanvasMemory() const;
+    std::size_t CanvasStride() const;
+
+    // Sends `rects` of `canvas` (all of it after a Resize). Called while
+    // Busy, the rectangles wait for the next call.
     void Present(const SoftCanvas& canvas, const std::vector<Rect>& rects);
+    // The server has not yet read all that was sent from the shared segment.
+    bool Busy() const { return shmOutstanding_ > 0; }
     // Sends again what was last sent inside `rect` (an exposure).
     void Repaint(const Rect& rect);
 
@@ -58,9 +66,8 @@ private:
 
     XImage* Image() const;
     bool DirectFormat() const;
-    // Copies what differs inside `r` into the image; the bounding box of
-    // the copied pixels, empty when nothing differed.
-    Rect Update(const SoftCanvas& canvas, const Rect& r);
+    // Converts `r` of the canvas into the image's format.
+    void Convert(const SoftCanvas& canvas, const Rect& r);
     void Put(const Rect& r, bool last);
     std::uint32_t ServerPixel(std::uint32_t rgb) const;
 
@@ -78,7 +85,7 @@ private:
     bool sendAll_ = true;
     int shmOutstanding_ = 0;  // completions not yet received
     std::vector<Rect> backlog_;
-    std::vector<std::uint32_t> shadow_;  // what was sent, as canvas pixels, where the image's format differs
+    std::vector<Rect> work_;
     int redShift_ = 0, greenShift_ = 0, blueShift_ = 0;
     int redBits_ = 0, greenBits_ = 0, blueBits_ = 0;
     std::uint32_t opaqueBits_ = 0;

@@ -169,9 +169,17 @@ void X11SaverWindow::FollowSize(int width, int height) {
     if (width == canvas_.Width() && height == canvas_.Height() && presenter_) {
         return;
     }
-    canvas_.Resize(width, height);
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    presenter_->Resize(width, height);
+    // Drawn straight into the image the server reads, where its format
+    // allows: no copy of the frame on the way.
+    if (std::uint32_t* memory = presenter_->CanvasMemory()) {
+        canvas_.UseMemory(memory, width, height, presenter_->CanvasStride());
+    } else {
+        canvas_.Resize(width, height);
+    }
     session_.Reshape(Size{canvas_.Width(), canvas_.Height()});
-    presenter_->Resize(canvas_.Width(), canvas_.Height());
 }
 
 Point X11SaverWindow::CursorPos() {
@@ -302,8 +310,12 @@ int X11SaverWindow::Run(int stopFd) {
         settings_.trace->flush();
     }
     due_ = SaverClock::now();
+    bool readable = true;  // whatever came while the window was made
     while (!closeRequested_) {
-        while (!closeRequested_ && XPending(display_) > 0) {
+        // The connection is read only when poll found it readable; events
+        // an earlier reply brought along are already queued.
+        if (readable) XEventsQueued(display_, QueuedAfterReading);
+        while (!closeRequested_ && XEventsQueued(display_, QueuedAlready) > 0) {
             XEvent event;
             XNextEvent(display_, &event);
             HandleEvent(event);
@@ -313,20 +325,41 @@ int X11SaverWindow::Run(int stopFd) {
             presenter_->Repaint(exposed_);
             exposed_ = Rect{};
         }
-        const SaverClock::time_point now = SaverClock::now();
-        if (due_ && now >= *due_) PlayFrame(now);
+        // The canvas draws into the image the server reads: a frame waits
+        // until the server has read the one before.
+        const SaverClock::time_point frameTime = SaverClock::now();
+        if (due_ && frameTime >= *due_ && !presenter_->Busy()) PlayFrame(frameTime);
         XFlush(display_);
         // Flushing may have read events; they must not wait for the poll.
+        readable = false;
         if (XEventsQueued(display_, QueuedAlready) > 0) continue;
 
+        // One wake-up a frame: between frames the connection is watched for
+        // input, but not for the server's word that it has read the frame
+        // just sent, which is taken along when the next frame is due.
+        const SaverClock::time_point now = SaverClock::now();
+        const bool busy = presenter_->Busy();
+        const bool due = due_ && now >= *due_;
+        const bool watchX = !busy || due;
         const std::int64_t remaining =
-            !due_ ? -1 : std::max<std::int64_t>(0, std::chrono::nanoseconds(*due_ - SaverClock::now()).count());
+            !due_ || (busy && due) ? -1 : std::max<std::int64_t>(0, std::chrono::nanoseconds(*due_ - now).count());
         timespec timeout{static_cast<time_t>(remaining / 1'000'000'000), static_cast<long>(remaining % 1'000'000'000)};
-        pollfd fds[2] = {{xfd, POLLIN, 0}, {stopFd, POLLIN, 0}};
-        const nfds_t count = stopFd >= 0 ? 2 : 1;
+        pollfd fds[2];
+        nfds_t count = 0;
+        int xIndex = -1, stopIndex = -1;
+        if (watchX) {
+            xIndex = static_cast<int>(count);
+            fds[count++] = pollfd{xfd, POLLIN, 0};
+        }
+        if (stopFd >= 0) {
+            stopIndex = static_cast<int>(count);
+            fds[count++] = pollfd{stopFd, POLLIN, 0};
+        }
         const int ready = ppoll(fds, count, remaining >= 0 ? &timeout : nullptr, nullptr);
         if (ready < 0 && errno != EINTR) break;
-        if (count == 2 && (fds[1].revents & POLLIN) != 0) RequestClose();
+        if (ready <= 0) continue;
+        if (stopIndex >= 0 && (fds[stopIndex].revents & POLLIN) != 0) RequestClose();
+        if (xIndex >= 0 && (fds[xIndex].revents & (POLLIN | POLLHUP | POLLERR)) != 0) readable = true;
     }
     OnDestroy();
     return 0;
@@ -341,6 +374,8 @@ void X11SaverWindow::OnDestroy() {
     pointerGrab_.Reset();
     keyboardGrab_.Reset();
     presenter_.reset();
+    // The canvas may have drawn into the presenter's image.
+    canvas_.Resize(0, 0);
     gc_.Reset();
     window_.Reset();
     cursor_.Reset();

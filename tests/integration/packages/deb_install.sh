@@ -11,7 +11,7 @@ root=$tree/root
 # lib.sh gives the server helpers, for the installed scorvane.
 source "$2" "$root/usr/bin/scorvane" ""
 trap 'cleanup; rm -rf "$tree"' EXIT
-: "${VERSION:?}" "${VEMO_SETTINGS:?}"
+: "${VERSION:?}"
 
 cpack --config "$config" -D CPACK_OUTPUT_FILE_PREFIX="$tree/out" >"$tree/cpack.log" 2>&1 ||
   { cat "$tree/cpack.log" >&2; fail "cpack"; }
@@ -31,8 +31,8 @@ expect_files() {
 }
 x='-rwxr-xr-x root/root' r='-rw-r--r-- root/root'
 vemo_files=("$x ./usr/libexec/xscreensaver/vemo" "$r ./usr/share/xscreensaver/config/vemo.xml"
-  "$r ./usr/share/man/man6/vemo.6.gz" "$r ./usr/share/doc/vemo/copyright" "$r ./usr/share/doc/vemo/changelog.gz")
-if [ "$VEMO_SETTINGS" = 1 ]; then vemo_files+=("$x ./usr/bin/vemo-settings"); fi
+  "$r ./usr/share/man/man6/vemo.6.gz" "$r ./usr/share/doc/vemo/copyright" "$r ./usr/share/doc/vemo/changelog.gz"
+  "$x ./usr/libexec/vemo-settings")
 expect_files "$vemo_deb" "${vemo_files[@]}"
 expect_files "$scorvane_deb" "$x ./usr/bin/scorvane" "$r ./usr/share/man/man1/scorvane.1.gz" \
   "$r ./usr/share/bash-completion/completions/scorvane" "$r ./lib/systemd/system/scorvane.service" \

@@ -19,6 +19,8 @@
 #include "app/startup.h"
 #include "display/geometry.h"
 #include "platform/posix/curl_http_client.h"
+#include "platform/soft/soft_canvas.h"
+#include "platform/x11/x11_presenter.h"
 #include "platform/x11/xlib.h"
 #include "vemo_test_support.h"
 
@@ -89,6 +91,24 @@ protected:
         return WriteProfile(dir_, "127.0.0.1:" + std::to_string(serve_.port()));
     }
 
+    // The viewable top-level window titled "Settings", or None after 10 s.
+    Window WaitForDialog() {
+        Window dialog = None;
+        WaitFor(
+            [&] {
+                for (Window w : Children(root_)) {
+                    char* name = nullptr;
+                    if (XFetchName(display_, w, &name) != 0 && name != nullptr) {
+                        if (std::string(name) == "Settings" && GeometryOf(w).viewable) dialog = w;
+                        XFree(name);
+                    }
+                }
+                return dialog != None;
+            },
+            10s);
+        return dialog;
+    }
+
     std::vector<Window> Children(Window w) {
         Window rootReturn, parentReturn, *children = nullptr;
         unsigned count = 0;
@@ -115,24 +135,6 @@ protected:
         if (hint.res_name != nullptr) XFree(hint.res_name);
         if (hint.res_class != nullptr) XFree(hint.res_class);
         return match;
-    }
-
-    // The viewable "Settings" window, None when it did not come up.
-    Window WaitForSettingsDialog() {
-        Window dialog = None;
-        WaitFor(
-            [&] {
-                for (Window w : Children(root_)) {
-                    char* name = nullptr;
-                    if (XFetchName(display_, w, &name) != 0 && name != nullptr) {
-                        if (std::string(name) == "Settings" && GeometryOf(w).viewable) dialog = w;
-                        XFree(name);
-                    }
-                }
-                return dialog != None;
-            },
-            10s);
-        return dialog;
     }
 
     // The viewable top-level window of vemo, None when it did not come up.
@@ -620,7 +622,7 @@ TEST_F(VemoX11, ConfigureSwitchRunsTheSettingsDialogAfterTheDownload) {
     const std::string cfg = ServerProfile();
     const std::string ini = ReadFile(cfg + "/vemo/vemo.ini");
     ASSERT_TRUE(StartVemo({"/c"}, Env(cfg)));
-    Window dialog = WaitForSettingsDialog();
+    Window dialog = WaitForDialog();
     ASSERT_NE(dialog, None) << VemoErr();
     // Start-up downloads first in every mode, the dialog's included.
     EXPECT_TRUE(WaitFor([&] { return serve_.Requests().size() == 1; }, 2s));
@@ -638,7 +640,7 @@ TEST_F(VemoX11, ConfigureSwitchRunsTheSettingsDialogAfterTheDownload) {
     // that the choice was lost.
     chmod((cfg + "/vemo/vemo.ini").c_str(), 0444);
     ASSERT_TRUE(StartVemo({"/c"}, Env(cfg)));
-    dialog = WaitForSettingsDialog();
+    dialog = WaitForDialog();
     ASSERT_NE(dialog, None) << VemoErr();
     XSetInputFocus(display_, dialog, RevertToParent, CurrentTime);
     XSync(display_, False);
@@ -654,6 +656,23 @@ TEST_F(VemoX11, ConfigureSwitchRunsTheSettingsDialogAfterTheDownload) {
     std::string output;
     EXPECT_EQ(RunCommand({VEMO_BIN, "/c"}, env, 10s, &output), 1);
     EXPECT_EQ(output, "vemo: cannot open display '' for the settings dialog\n");
+}
+
+// The dialog runs in vemo-settings; the code chosen there comes back to
+// vemo, which stores it.
+TEST_F(VemoX11, ConfigureSwitchStoresWhatTheDialogProgramChose) {
+    const std::string cfg = ServerProfile();
+    ASSERT_TRUE(StartVemo({"/c"}, Env(cfg)));
+    const Window dialog = WaitForDialog();
+    ASSERT_NE(dialog, None) << VemoErr();
+    XSetInputFocus(display_, dialog, RevertToParent, CurrentTime);
+    XSync(display_, False);
+    // To the list, then Uganda, Ukraine, United Arab Emirates, Uruguay, USA.
+    Xdotool({"key", "--delay", "40", "Tab", "Tab", "u", "u", "u", "u", "u", "Return"});
+    ASSERT_TRUE(vemo_.WaitExit(5s)) << "the dialog did not close on Return";
+    EXPECT_EQ(vemo_.status(), 0);
+    EXPECT_NE(ReadFile(cfg + "/vemo/vemo.ini").find("Championship=usa\n"), std::string::npos)
+        << ReadFile(cfg + "/vemo/vemo.ini");
 }
 
 TEST_F(VemoX11, FramesKeepTheirPeriodAndAStallBringsNoBurst) {
@@ -773,6 +792,52 @@ TEST_F(VemoX11Depth16, TableCellsAreConvertedToTheVisual) {
     vemo_.Signal(SIGTERM);
     EXPECT_TRUE(vemo_.WaitExit(2s));
     EXPECT_EQ(vemo_.status(), 0);
+}
+
+// The canvas draws into the shared image and the presenter sends exactly
+// what the canvas reports: a frame that changed nothing sends nothing.
+TEST_F(VemoX11, PresenterSendsOnlyTheChangedPixels) {
+    const int screen = DefaultScreen(display_);
+    const Window w = XCreateSimpleWindow(display_, root_, 0, 0, 64, 48, 0, 0, 0);
+    XMapWindow(display_, w);
+    GC gc = XCreateGC(display_, w, 0, nullptr);
+    XSync(display_, False);
+    {
+        X11Presenter presenter(display_, w, gc, DefaultVisual(display_, screen), DefaultDepth(display_, screen), true);
+        ASSERT_TRUE(presenter.Resize(64, 48));
+        ASSERT_TRUE(presenter.UsesShm());
+        ASSERT_NE(presenter.CanvasMemory(), nullptr);
+        SoftCanvas canvas(1, 1);
+        canvas.UseMemory(presenter.CanvasMemory(), 64, 48, presenter.CanvasStride());
+        auto served = [&] {
+            XSync(display_, False);
+            while (XPending(display_) > 0) {
+                XEvent e;
+                XNextEvent(display_, &e);
+                presenter.HandleEvent(e);
+            }
+            return !presenter.Busy();
+        };
+        presenter.Present(canvas, canvas.TakeChangedRects());
+        EXPECT_EQ(presenter.PixelsSent(), 64u * 48u);
+        ASSERT_TRUE(served());
+        canvas.FillRect(Rect{10, 10, 20, 15}, Rgb(0, 255, 0));
+        presenter.Present(canvas, canvas.TakeChangedRects());
+        EXPECT_EQ(presenter.PixelsSent(), 64u * 48u + 50u);
+        ASSERT_TRUE(served());
+        const std::uint64_t puts = presenter.PutCount();
+        canvas.FillRect(Rect{10, 10, 20, 15}, Rgb(0, 255, 0));
+        presenter.Present(canvas, canvas.TakeChangedRects());
+        EXPECT_EQ(presenter.PutCount(), puts);
+        EXPECT_FALSE(presenter.Busy());
+        XImage* shot = XGetImage(display_, w, 0, 0, 64, 48, AllPlanes, ZPixmap);
+        ASSERT_NE(shot, nullptr);
+        EXPECT_EQ(XGetPixel(shot, 12, 12), 0x00FF00u);
+        EXPECT_EQ(XGetPixel(shot, 25, 12), 0u);
+        XDestroyImage(shot);
+    }
+    XFreeGC(display_, gc);
+    XDestroyWindow(display_, w);
 }
 
 }  // namespace

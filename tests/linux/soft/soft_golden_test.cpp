@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -91,16 +92,30 @@ void ExpectFrame(const SoftCanvas& canvas, const std::string& name) {
     }
 }
 
-}  // namespace
-
-TEST(SoftGolden, BoardFramesOfSeedOneMatchTheCommittedImages) {
-    if (std::string why = FontsDiffer(); !why.empty()) FAIL() << "fonts differ from the golden run's: " << why;
+// theStandings from the committed page, the download's way.
+void LoadGoldenStandings() {
     InstallEmbeddedResources();
     StandingsExtractor::ResetSharedState();
     theStandings.RemoveAll();
     PageBody page(ReadFile(kGolden / "ger_standings.html"));
     ASSERT_TRUE(FetchStandings(page, "http://page/"));
     ASSERT_EQ(theStandings.GetSize(), 21);
+}
+
+// Repeated draws left out must not change a pixel.
+bool SamePixels(const SoftCanvas& a, const SoftCanvas& b) {
+    for (int y = 0; y < a.Height(); ++y) {
+        if (std::memcmp(a.Pixels() + y * a.Stride(), b.Pixels() + y * b.Stride(), 4 * static_cast<std::size_t>(a.Width())) != 0)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(SoftGolden, BoardFramesOfSeedOneMatchTheCommittedImages) {
+    if (std::string why = FontsDiffer(); !why.empty()) FAIL() << "fonts differ from the golden run's: " << why;
+    ASSERT_NO_FATAL_FAILURE(LoadGoldenStandings());
 
     BoardLayout layout(Fonts());
     layout.bounds = Rect{0, 0, 640, 480};
@@ -115,5 +130,35 @@ TEST(SoftGolden, BoardFramesOfSeedOneMatchTheCommittedImages) {
         if (frame == 300) ExpectFrame(canvas, "board_seed1_frame300.png");
     }
     layout.FreeResources();
+    theStandings.RemoveAll();
+}
+
+// A few hundred frames of real scenes on two canvases, one leaving repeated
+// draws out and one drawing everything: the same pixels and the same
+// reported rectangles after every frame.
+TEST(SoftGolden, BoardFramesAreTheSameWithAndWithoutTheSkipOfRepeatedDraws) {
+    ASSERT_NO_FATAL_FAILURE(LoadGoldenStandings());
+    const BoardContent content{theStandings, "Not connected to the internet", BoardTitleForChampionship("ger")};
+
+    for (unsigned seed : {3u, 11u}) {
+        BoardLayout skipping(Fonts()), drawing(Fonts());
+        skipping.bounds = drawing.bounds = Rect{0, 0, 800, 600};
+        skipping.SeedRandom(seed);
+        drawing.SeedRandom(seed);
+        SoftCanvas a(800, 600), b(800, 600);
+        b.SetSkipRepeatedDraws(false);
+        int differing = 0;
+        for (int frame = 1; frame <= 650 && differing == 0; ++frame) {
+            ComposeBoard(skipping, a, content);
+            ComposeBoard(drawing, b, content);
+            if (!SamePixels(a, b) || a.TakeChangedRects() != b.TakeChangedRects()) differing = frame;
+        }
+        EXPECT_EQ(differing, 0) << "seed " << seed << ": the canvases part in frame " << differing;
+        // The scene stood still long enough for the skip to matter.
+        EXPECT_GT(a.SkippedDraws(), 20000u) << "seed " << seed;
+        EXPECT_EQ(b.SkippedDraws(), 0u);
+        skipping.FreeResources();
+        drawing.FreeResources();
+    }
     theStandings.RemoveAll();
 }

@@ -1,0 +1,94 @@
+#include "platform/x11/settings_program.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#ifndef VEMO_LIBEXECDIR
+#define VEMO_LIBEXECDIR "/usr/libexec"
+#endif
+
+extern char** environ;
+
+namespace {
+
+constexpr const char kProgramName[] = "vemo-settings";
+
+}  // namespace
+
+std::string SettingsProgramPath() {
+    std::vector<char> self(4096);
+    const ssize_t n = readlink("/proc/self/exe", self.data(), self.size() - 1);
+    if (n > 0) {
+        std::string path(self.data(), static_cast<std::size_t>(n));
+        const std::size_t slash = path.rfind('/');
+        if (slash != std::string::npos) {
+            path = path.substr(0, slash + 1) + kProgramName;
+            if (access(path.c_str(), X_OK) == 0) return path;
+        }
+    }
+    return std::string(VEMO_LIBEXECDIR) + "/" + kProgramName;
+}
+
+bool RunSettingsProgram(const std::string& program, bool activeParent, std::string& championship,
+                        std::string& error) {
+    error.clear();
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        error = std::string("cannot start ") + kProgramName + ": " + std::strerror(errno);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    std::vector<std::string> args{program};
+    if (activeParent) args.emplace_back("--transient");
+    args.emplace_back("--");
+    args.push_back(championship);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    if (spawned != 0) {
+        close(out[0]);
+        error = std::string("cannot start ") + program + ": " + std::strerror(spawned);
+        return false;
+    }
+    std::string chosen;
+    char buffer[256];
+    for (;;) {
+        const ssize_t got = read(out[0], buffer, sizeof buffer);
+        if (got > 0) {
+            chosen.append(buffer, static_cast<std::size_t>(got));
+        } else if (got == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    close(out[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFSIGNALED(status)) {
+        error = std::string(kProgramName) + " ended by signal " + std::to_string(WTERMSIG(status));
+        return false;
+    }
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 2;
+    if (code == 1) return false;  // cancelled
+    if (code != 0) {
+        // The program has told the user why on the shared error output;
+        // exec failing in the child (no such file) ends it with 127.
+        error = code == 127 ? std::string("cannot run ") + program : std::string(kProgramName) + " failed";
+        return false;
+    }
+    if (!chosen.empty() && chosen.back() == '\n') chosen.pop_back();
+    championship = chosen;
+    return true;
+}
