@@ -13,7 +13,7 @@
 //   Profile               RegistryProfile (via CWinApp)      IniProfile
 //   IsMachineConnected    connectivity_win32.cpp             connectivity_posix.cpp
 //   StartupHost           SaverStartupHost                   VemoStartupHost (x11/vemo_main.cpp)
-//   saver window          CSaverWnd (saver_window_win32)     X11SaverWindow (x11_saver_window)
+//   saver window          CSaverWnd (saver_window_win32)     X11SaverWindow (saver_window_x11)
 //   settings dialog       CSettingsDlg                       RunGtkSettingsDialog
 //
 // The saver windows only translate their platform's events for the

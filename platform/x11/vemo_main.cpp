@@ -19,7 +19,7 @@
 #include "platform/x11/stop_signals.h"
 #include "platform/x11/vemo_options.h"
 #include "platform/x11/x11_handles.h"
-#include "platform/x11/x11_saver_window.h"
+#include "platform/x11/saver_window_x11.h"
 #include "res/embedded_resources.h"
 
 #ifndef VEMO_VERSION

@@ -1,4 +1,4 @@
-#include "platform/x11/x11_saver_window.h"
+#include "platform/x11/saver_window_x11.h"
 
 #include <poll.h>
 
