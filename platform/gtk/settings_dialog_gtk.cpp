@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 
 #include "app/association_table.h"
+#include "app/latin1.h"
 #include "config/backdrop_layout.h"
 #include "config/dialog_template.h"
 #include "config/settings_logic.h"
@@ -24,20 +25,6 @@ constexpr char kDialogCss[] =
     "#scorvane-settings { font-family: \"MS Sans Serif\", \"Liberation Sans\", sans-serif; font-size: 8pt; }\n"
     "#scorvane-settings combobox button { min-height: 0; padding: 1px 4px; }\n";
 
-// Text inside the program is ISO 8859-1; GTK wants UTF-8.
-std::string Latin1ToUtf8(const char* text) {
-    std::string out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        if (*p < 0x80) {
-            out += static_cast<char>(*p);
-        } else {
-            out += static_cast<char>(0xC0 | (*p >> 6));
-            out += static_cast<char>(0x80 | (*p & 0x3F));
-        }
-    }
-    return out;
-}
-
 void InstallDialogStyle() {
     static bool installed = false;
     if (installed) return;
@@ -53,7 +40,7 @@ void InstallDialogStyle() {
 
 // A bold label in one colour that paints no background of its own.
 GtkWidget* MakeColourLabel(const std::string& text, ColorRef colour) {
-    GtkWidget* label = gtk_label_new(Latin1ToUtf8(text.c_str()).c_str());
+    GtkWidget* label = gtk_label_new(Latin1ToUtf8(text).c_str());
     PangoAttrList* attrs = pango_attr_list_new();
     pango_attr_list_insert(attrs, pango_attr_foreground_new(static_cast<guint16>(GetRValue(colour) * 257),
                                                             static_cast<guint16>(GetGValue(colour) * 257),

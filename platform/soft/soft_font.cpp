@@ -16,6 +16,8 @@
 
 #include <strings.h>
 
+#include "app/latin1.h"
+
 struct SoftFontFactory::Library {
     explicit Library(FT_Library l) : handle(l) {}
     ~Library() { FT_Done_FreeType(handle); }
@@ -110,20 +112,6 @@ const char* GenericFamily(std::uint8_t pitchAndFamily) {
     }
 }
 
-std::string Latin1ToUtf8(const char* bytes, std::size_t n) {
-    std::string out;
-    for (std::size_t i = 0; i < n; ++i) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // Sizes beyond this would make a single glyph bitmap megabytes large; no
 // screen needs them.
 constexpr double kMaxEmPixels = 1024.0;
@@ -143,7 +131,7 @@ bool MatchDescription(FcConfig* config, const LogFont& d, Match& out) {
     if (!pattern) return false;
     std::size_t faceLen = strnlen(d.lfFaceName, sizeof d.lfFaceName);
     if (faceLen > 0) {
-        std::string face = Latin1ToUtf8(d.lfFaceName, faceLen);
+        std::string face = Latin1ToUtf8(std::string_view(d.lfFaceName, faceLen));
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
     }
     if (const char* generic = GenericFamily(d.lfPitchAndFamily))
