@@ -34,11 +34,11 @@ vemo_files=("$x ./usr/libexec/xscreensaver/vemo" "$r ./usr/share/xscreensaver/co
   "$r ./usr/share/man/man6/vemo.6.gz" "$r ./usr/share/doc/vemo/copyright" "$r ./usr/share/doc/vemo/changelog.gz"
   "$x ./usr/libexec/vemo-settings")
 expect_files "$vemo_deb" "${vemo_files[@]}"
+mapfile -t data_files < <(cd "$DATA_DIR" && find . -type f -printf "$r ./usr/share/scorvane/football.json/%P\n")
 expect_files "$scorvane_deb" "$x ./usr/bin/scorvane" "$r ./usr/share/man/man1/scorvane.1.gz" \
   "$r ./usr/share/bash-completion/completions/scorvane" "$r ./lib/systemd/system/scorvane.service" \
   "$r ./usr/lib/systemd/user/scorvane.service" "$r ./etc/default/scorvane" \
-  "$r ./usr/share/doc/scorvane/copyright" "$r ./usr/share/doc/scorvane/changelog.gz" \
-  $(cd "$DATA_DIR" && find . -type f -printf "$r ./usr/share/scorvane/football.json/%P\n")
+  "$r ./usr/share/doc/scorvane/copyright" "$r ./usr/share/doc/scorvane/changelog.gz" "${data_files[@]}"
 
 # Versions from the one place, dependencies from the libraries linked.
 expect_eq "$(dpkg-deb -f "$vemo_deb" Version)" "$VERSION" "vemo package version"
