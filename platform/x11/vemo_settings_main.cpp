@@ -20,7 +20,8 @@ constexpr const char kUsage[] =
     "stored here: vemo /c starts this program and keeps the choice.\n"
     "\n"
     "  --transient  make the dialog transient for the active window\n"
-    "  --help       this text\n";
+    "  --help       this text\n"
+    "  --version    the version\n";
 
 }  // namespace
 
@@ -33,6 +34,9 @@ int main(int argc, char** argv) {
             options = false;
         } else if (options && std::strcmp(argv[i], "--help") == 0) {
             std::fputs(kUsage, stdout);
+            return 0;
+        } else if (options && std::strcmp(argv[i], "--version") == 0) {
+            std::printf("vemo-settings %s\n", VEMO_VERSION);
             return 0;
         } else if (options && std::strcmp(argv[i], "--transient") == 0) {
             transient = true;

@@ -56,6 +56,7 @@ vemo=$root/usr/libexec/xscreensaver/vemo
 DISPLAY= "$vemo" --help | grep -q -- '--version' || fail "vemo --help"
 expect_eq "$(DISPLAY= "$vemo" --version)" "vemo $VERSION" "vemo --version"
 expect_eq "$("$TOOL" --version)" "scorvane $VERSION" "scorvane --version"
+expect_eq "$("$root/usr/libexec/vemo-settings" --version)" "vemo-settings $VERSION" "vemo-settings --version"
 "$TOOL" --help | grep -q '^  serve ' || fail "scorvane --help lists no serve"
 
 # The service's command line names the installed program.
