@@ -25,16 +25,9 @@ const char kUsage[] =
 
 int RunExtract(int argc, char** argv) {
     ToolArgs args;
+    if (const int status = ParseCommandLine(args, "extract", argc, argv, {{"--json", false}}, kUsage); status >= 0)
+        return status;
     std::string error;
-    if (!args.Parse(argc, argv, {{"--json", false}}, error)) {
-        PrintError("extract", error);
-        std::fputs(kUsage, stderr);
-        return kExitUsage;
-    }
-    if (args.WantsHelp()) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
     if (args.Operands().size() > 1) {
         PrintError("extract", "more than one input given");
         return kExitUsage;

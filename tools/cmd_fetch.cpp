@@ -52,16 +52,8 @@ private:
 
 int RunFetch(int argc, char** argv) {
     ToolArgs args;
-    std::string error;
-    if (!args.Parse(argc, argv, {{"--json", false}}, error)) {
-        PrintError("fetch", error);
-        std::fputs(kUsage, stderr);
-        return kExitUsage;
-    }
-    if (args.WantsHelp()) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
+    if (const int status = ParseCommandLine(args, "fetch", argc, argv, {{"--json", false}}, kUsage); status >= 0)
+        return status;
     if (args.Operands().size() != 1 || args.Operands()[0].empty()) {
         PrintError("fetch", args.Operands().empty() ? "an URL or an association code is needed"
                                                     : "exactly one URL or association code is needed");

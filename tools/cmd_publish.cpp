@@ -69,20 +69,17 @@ void RemoveTree(const std::string& path) {
 
 int RunPublish(int argc, char** argv) {
     ToolArgs args;
-    std::string error;
     const std::string usage = std::string(kUsageHead) + kResultsOptionsHelp + kUsageTail;
-    if (!args.Parse(argc, argv,
-                    {{"--results", true}, {"--season", true}, {"--adjust", true}, {"--names", true},
-                     {"--leagues", true}, {"--out", true}},
-                    error)) {
-        PrintError("publish", error);
-        std::fputs(usage.c_str(), stderr);
-        return kExitUsage;
-    }
-    if (args.WantsHelp()) {
-        std::fputs(usage.c_str(), stdout);
-        return 0;
-    }
+    const int status = ParseCommandLine(args, "publish", argc, argv,
+                                        {{"--results", true},
+                                         {"--season", true},
+                                         {"--adjust", true},
+                                         {"--names", true},
+                                         {"--leagues", true},
+                                         {"--out", true}},
+                                        usage);
+    if (status >= 0) return status;
+    std::string error;
     if (!args.Operands().empty()) {
         PrintError("publish", "unexpected argument '" + args.Operands().front() + "'");
         return kExitUsage;

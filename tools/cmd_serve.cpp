@@ -349,21 +349,21 @@ HttpResponse Answer(const HttpRequest& request, const std::string& dataDir, Real
 
 int RunServe(int argc, char** argv) {
     ToolArgs args;
-    std::string error;
     const std::string usage = std::string(kUsageHead) + kResultsOptionsHelp + kUsageTail;
-    if (!args.Parse(argc, argv,
-                    {{"--bind", true}, {"--port", true}, {"--data", true}, {"--results", true}, {"--season", true},
-                     {"--adjust", true}, {"--names", true}, {"--leagues", true}, {"--refresh", true},
-                     {"--only-real", false}},
-                    error)) {
-        PrintError("serve", error);
-        std::fputs(usage.c_str(), stderr);
-        return kExitUsage;
-    }
-    if (args.WantsHelp()) {
-        std::fputs(usage.c_str(), stdout);
-        return 0;
-    }
+    const int status = ParseCommandLine(args, "serve", argc, argv,
+                                        {{"--bind", true},
+                                         {"--port", true},
+                                         {"--data", true},
+                                         {"--results", true},
+                                         {"--season", true},
+                                         {"--adjust", true},
+                                         {"--names", true},
+                                         {"--leagues", true},
+                                         {"--refresh", true},
+                                         {"--only-real", false}},
+                                        usage);
+    if (status >= 0) return status;
+    std::string error;
     if (!args.Operands().empty()) {
         PrintError("serve", "unexpected argument '" + args.Operands().front() + "'");
         return kExitUsage;

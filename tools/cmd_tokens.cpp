@@ -66,16 +66,9 @@ private:
 
 int RunTokens(int argc, char** argv) {
     ToolArgs args;
+    if (const int status = ParseCommandLine(args, "tokens", argc, argv, {{"--no-decode", false}}, kUsage); status >= 0)
+        return status;
     std::string error;
-    if (!args.Parse(argc, argv, {{"--no-decode", false}}, error)) {
-        PrintError("tokens", error);
-        std::fputs(kUsage, stderr);
-        return kExitUsage;
-    }
-    if (args.WantsHelp()) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
     if (args.Operands().size() > 1) {
         PrintError("tokens", "more than one input given");
         return kExitUsage;

@@ -57,6 +57,21 @@ bool ToolArgs::Parse(int argc, char** argv, std::initializer_list<OptionSpec> op
     return true;
 }
 
+int ParseCommandLine(ToolArgs& args, const char* command, int argc, char** argv,
+                     std::initializer_list<OptionSpec> options, const std::string& usage) {
+    std::string error;
+    if (!args.Parse(argc, argv, options, error)) {
+        PrintError(command, error);
+        std::fputs(usage.c_str(), stderr);
+        return kExitUsage;
+    }
+    if (args.WantsHelp()) {
+        std::fputs(usage.c_str(), stdout);
+        return 0;
+    }
+    return -1;
+}
+
 bool ToolArgs::Has(const char* name) const {
     for (const auto& o : options_) {
         if (o.first == name) return true;

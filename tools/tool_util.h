@@ -46,6 +46,12 @@ private:
     std::vector<std::string> operands_;
 };
 
+// The opening every command shares: parses the options, prints the usage
+// on --help (status 0) or after a bad option (status kExitUsage). Returns
+// the status to end the command with, or -1 to go on.
+int ParseCommandLine(ToolArgs& args, const char* command, int argc, char** argv,
+                     std::initializer_list<OptionSpec> options, const std::string& usage);
+
 // Reads a whole file, or standard input for "-" or an empty name.
 bool ReadInput(const std::string& name, std::string& out, std::string& error);
 
