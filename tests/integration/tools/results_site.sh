@@ -13,7 +13,8 @@ opts=(--results "$RESULTS" --season 2023-24 --adjust "$WORK/adjust.csv" --names 
     fail "publish: $(cat "$WORK/publish.err")"
 expect_eq "$(cut -f1-4 "$WORK/publish.out" | tr '\t' '|')" \
     "eng|English Premier League 2023/24|2023-24|20
-ita|Italian Serie A 2023/24|2023-24|20" "pages published"
+ita|Italian Serie A 2023/24|2023-24|20
+aut|Österr. Bundesliga 2023/24|2023-24|12" "pages published"
 page=$WORK/site/associations/association=eng/nationalleague/standings.html
 "$TOOL" extract "$page" >"$WORK/eng.files.tsv"
 expect_eq "$(sed -n '1p;2p;15p;16p;18p;21p' "$WORK/eng.files.tsv")" \
@@ -23,6 +24,12 @@ expect_eq "$(sed -n '1p;2p;15p;16p;18p;21p' "$WORK/eng.files.tsv")" \
 15.\t\tEverton FC\t38\t13\t9\t16\t40\t51\t-11\t40
 17.\t\tNottingham Forest FC\t38\t9\t9\t20\t49\t67\t-18\t32
 20.\t\tSheffield United FC\t38\t3\t7\t28\t35\t104\t-69\t16')" "rows of the published eng page"
+# Austria on halved points in its two groups: Sturm the champion, Wolfsberg
+# below the split with more points than the sixth.
+expect_eq "$("$TOOL" extract "$WORK/site/associations/association=aut/nationalleague/standings.html" |
+    sed -n '2p;7p;8p' | cut -f1,3,11 | tr '\t' ' ')" "1. Sturm Graz 44
+6. SK Austria Klagenfurt 22
+7. Wolfsberger AC 31" "groups of the published aut page"
 grep -q '<title>English Premier League 2023/24 - Standings</title>' "$page" || fail "page title"
 grep -q 'href="associations/association=ita/nationalleague/standings.html"' "$WORK/site/index.html" || fail "index"
 

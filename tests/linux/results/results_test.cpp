@@ -94,6 +94,47 @@ TEST(LeagueTable, SerieA2023RanksLevelClubsByHeadToHead) {
     EXPECT_EQ(byGoals[15], "Empoli FC 38 9 9 20 29 54 36");
 }
 
+TEST(LeagueTable, Austria2023RanksItsGroupsOnHalvedPoints) {
+    // Sturm won the title on halved points although Salzburg had more over
+    // the season; Wolfsberg, top of the lower group, has more points than
+    // four clubs of the championship group.
+    const auto table = Rows(Table("results/2023-24/at.1.json", "at.1"));
+    const std::vector<std::string> top = {
+        "Sturm Graz 32 19 10 3 56 23 44",    "RB Salzburg 32 20 7 5 74 29 42",
+        "LASK 32 14 10 8 43 33 34",          "Rapid Wien 32 11 12 9 47 35 28",
+        "TSV Hartberg 32 12 9 11 49 52 28",  "SK Austria Klagenfurt 32 9 12 11 40 50 22"};
+    EXPECT_EQ(std::vector<std::string>(table.begin(), table.begin() + 6), top);
+    EXPECT_EQ(table[6], "Wolfsberger AC 32 12 10 10 41 39 31");
+    EXPECT_EQ(table[7], "Austria Wien 32 12 10 10 35 34 29");
+    EXPECT_EQ(table[11], "Austria Lustenau 32 4 9 19 22 58 16");
+
+    // Two points off Wolfsberg (30 before the halving, none dropped) leave it
+    // level with Austria Wien (33, half a point dropped), which then ranks
+    // first despite the worse goal difference.
+    const auto level = Rows(Table("results/2023-24/at.1.json", "at.1", {{"Wolfsberger AC", -2, ""}}));
+    EXPECT_EQ(level[6], "Austria Wien 32 12 10 10 35 34 29");
+    EXPECT_EQ(level[7], "Wolfsberger AC 32 12 10 10 41 39 29");
+
+    // Mid-way through the regular season nothing is halved yet.
+    const auto current = Rows(Table("../../data/football.json/2025-26/at.1.json", "at.1"));
+    const auto plain = Rows(Table("../../data/football.json/2025-26/at.1.json", "en.1"));
+    EXPECT_EQ(current, plain);
+}
+
+TEST(LeagueTable, Scotland2024KeepsItsGroupsApart) {
+    // Hearts finished the season with more points than St. Mirren, sixth,
+    // but below the split.
+    const auto table = Rows(Table("results/2024-25/sco.1.json", "sco.1"));
+    const std::vector<std::string> expected = {
+        "Celtic FC 38 29 5 4 112 26 92",      "Rangers FC 38 22 9 7 80 41 75",
+        "Hibernian FC 38 15 13 10 62 50 58",  "Dundee United 38 15 8 15 45 54 53",
+        "Aberdeen FC 38 15 8 15 48 61 53",    "St. Mirren FC 38 14 8 16 53 59 50",
+        "Heart of Midlothian 38 15 7 16 52 47 52", "Motherwell FC 38 14 7 17 46 63 49",
+        "Kilmarnock FC 38 12 8 18 45 64 44",  "Dundee FC 38 11 8 19 57 77 41",
+        "Ross County FC 38 9 10 19 37 65 37", "St. Johnstone FC 38 9 5 24 38 68 32"};
+    EXPECT_EQ(table, expected);
+}
+
 TEST(LeagueTable, FixturesTeamsWithoutGamesAndTheOlderShape) {
     // The older shape: rounds, teams as objects, score1/score2. The second
     // match is a fixture; Cobalt has not played yet and, level with Birch on
