@@ -166,18 +166,19 @@ bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
 }
 
 void X11SaverWindow::FollowSize(int width, int height) {
-    if (width == canvas_.Width() && height == canvas_.Height() && presenter_) {
-        return;
-    }
     width = std::max(width, 0);
     height = std::max(height, 0);
-    presenter_->Resize(width, height);
+    if (Size{width, height} == windowSize_) return;
+    windowSize_ = Size{width, height};
+    scale_ = StageScaleFor(settings_.scale, windowSize_);
+    presenter_->Resize(width, height, scale_);
     // Drawn straight into the image the server reads, where its format
     // allows: no copy of the frame on the way.
     if (std::uint32_t* memory = presenter_->CanvasMemory()) {
         canvas_.UseMemory(memory, width, height, presenter_->CanvasStride());
     } else {
-        canvas_.Resize(width, height);
+        const Size stage = ScaledStage(windowSize_, scale_);
+        canvas_.Resize(stage.cx, stage.cy);
     }
     session_.Reshape(Size{canvas_.Width(), canvas_.Height()});
 }
@@ -306,7 +307,8 @@ int X11SaverWindow::Run(int stopFd) {
     const int xfd = ConnectionNumber(display_);
     if (trace_) {
         trace_->WriteLine(std::string("vemo ") + KindName(kind_) + " " + std::to_string(canvas_.Width()) + "x" +
-                          std::to_string(canvas_.Height()) + (UsesShm() ? " shm" : " putimage"));
+                          std::to_string(canvas_.Height()) + (UsesShm() ? " shm" : " putimage") +
+                          (scale_ > 1 ? " scale " + std::to_string(scale_) : ""));
         settings_.trace->flush();
     }
     due_ = SaverClock::now();

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "display/saver_session.h"
+#include "display/stage_scale.h"
 #include "platform/soft/soft_canvas.h"
 #include "platform/soft/soft_font.h"
 #include "platform/x11/vemo_options.h"
@@ -25,6 +26,8 @@ class X11SaverWindow {
 public:
     struct Settings {
         bool allowShm = true;
+        // kAutoStageScale or a fixed factor: see StageScaleFor.
+        int scale = kAutoStageScale;
         std::ostream* trace = nullptr;  // every drawing operation, frame by frame
     };
 
@@ -47,6 +50,7 @@ public:
     SaverTargetKind Kind() const { return kind_; }
     Window Drawable() const { return drawable_; }
     bool UsesShm() const { return presenter_ && presenter_->UsesShm(); }
+    int Scale() const { return scale_; }
     std::uint64_t FramesPlayed() const { return session_.FramesPlayed(); }
 
 private:
@@ -82,6 +86,8 @@ private:
     InputGrab keyboardGrab_;
     InputGrab pointerGrab_;
 
+    Size windowSize_;  // in screen pixels; the stage is this divided by scale_
+    int scale_ = 1;
     std::optional<SaverClock::time_point> due_;  // none until the loop runs and after it
     Rect exposed_;
     bool closeRequested_ = false;
