@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "display/saver_session.h"
 #include "display/stage_scale.h"
@@ -52,12 +53,21 @@ public:
     bool UsesShm() const { return presenter_ && presenter_->UsesShm(); }
     int Scale() const { return scale_; }
     std::uint64_t FramesPlayed() const { return session_.FramesPlayed(); }
+    // Monitors with a board of their own (1 on a screen of one monitor).
+    std::size_t Boards() const { return 1 + others_.size(); }
 
 private:
+    // The board of a monitor beyond the first. The first monitor's board is
+    // the session below, which also hears the input and is traced.
+    struct MonitorBoard;
+
     void HandleEvent(XEvent& event);
     void HandleInput(XEvent& event);
     void PlayFrame(SaverClock::time_point now);
     void FollowSize(int width, int height);
+    // Sizes a board's image, canvas and stage to `area` of the drawable.
+    void FitBoard(X11Presenter& presenter, SoftCanvas& canvas, SaverSession& session, const Rect& area);
+    bool AnyBusy() const;
     void OnMapped();
     void Obey(SaverAction action);
     Point CursorPos();
@@ -83,6 +93,10 @@ private:
     OwnedWindow window_;  // none when embedded
     GraphicsContext gc_;
     std::unique_ptr<X11Presenter> presenter_;
+    std::vector<std::unique_ptr<MonitorBoard>> others_;
+    std::vector<Rect> areas_;  // one per board, in the drawable
+    Visual* visual_ = nullptr;
+    int depth_ = 0;
     InputGrab keyboardGrab_;
     InputGrab pointerGrab_;
 

@@ -226,10 +226,11 @@ void X11Presenter::Put(const Rect& r, bool last) {
     if (image == nullptr || r.IsEmpty()) return;
     const unsigned w = static_cast<unsigned>(r.Width()), h = static_cast<unsigned>(r.Height());
     if (shm_) {
-        XShmPutImage(display_, window_, gc_, image, r.left, r.top, r.left, r.top, w, h, last ? True : False);
+        XShmPutImage(display_, window_, gc_, image, r.left, r.top, r.left + origin_.x, r.top + origin_.y, w, h,
+                     last ? True : False);
         if (last) ++shmOutstanding_;
     } else {
-        XPutImage(display_, window_, gc_, image, r.left, r.top, r.left, r.top, w, h);
+        XPutImage(display_, window_, gc_, image, r.left, r.top, r.left + origin_.x, r.top + origin_.y, w, h);
     }
     ++puts_;
     pixelsSent_ += static_cast<std::uint64_t>(w) * h;
@@ -274,7 +275,8 @@ void X11Presenter::Repaint(const Rect& rect) {
     // Before the first presentation the image holds nothing worth showing;
     // that presentation covers the whole window anyway.
     if (sendAll_) return;
-    Put(Clip(rect, width_, height_), true);
+    const Rect r{rect.left - origin_.x, rect.top - origin_.y, rect.right - origin_.x, rect.bottom - origin_.y};
+    Put(Clip(r, width_, height_), true);
 }
 
 bool X11Presenter::HandleEvent(const XEvent& event) {

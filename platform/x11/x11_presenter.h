@@ -48,6 +48,10 @@ public:
     std::uint32_t* CanvasMemory() const;
     std::size_t CanvasStride() const;
 
+    // Where the image's top left corner lies in the window (a monitor's
+    // corner when each monitor shows a board of its own).
+    void SetOrigin(Point origin) { origin_ = origin; }
+
     // Sends `rects` of `canvas`, in canvas pixels (all of it after a
     // Resize). Called while
     // Busy, the rectangles wait for the next call.
@@ -90,6 +94,7 @@ private:
     int width_ = 0;
     int height_ = 0;
     int scale_ = 1;
+    Point origin_;
     std::unique_ptr<ShmImage> shm_;
     std::unique_ptr<PlainImage> plain_;
     bool sendAll_ = true;

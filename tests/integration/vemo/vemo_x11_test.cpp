@@ -25,6 +25,7 @@
 #include "vemo_test_support.h"
 
 #include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xrandr.h>
 
 namespace {
 
@@ -836,6 +837,64 @@ TEST_F(VemoX11At4K, AutoScaleShowsTheStageInThreeByThreeBlocks) {
     CheckTeamCells(frames.back(), stage, [](std::uint32_t rgb) { return rgb; });
     vemo_.Signal(SIGTERM);
     EXPECT_TRUE(vemo_.WaitExit(2s));
+}
+
+class VemoX11TwoMonitors : public VemoX11 {
+protected:
+    int ScreenWidth() const override { return 1600; }
+
+    // RandR keeps the monitors a client sets while it stays connected. The
+    // left one takes the output, and so the place of its own monitor.
+    void SetMonitor(const char* name, int x, RROutput output) {
+        XRRMonitorInfo* m = XRRAllocateMonitor(display_, output != None ? 1 : 0);
+        m->name = XInternAtom(display_, name, False);
+        m->x = x;
+        m->width = 760;
+        m->height = 600;
+        m->mwidth = 200;
+        m->mheight = 150;
+        if (output != None) m->outputs[0] = output;
+        XRRSetMonitor(display_, root_, m);
+        XFree(m);
+    }
+};
+
+// Two monitors with a strip between them: a board on each, nothing on the
+// strip, scenes of their own, and a key on either ends the saver.
+TEST_F(VemoX11TwoMonitors, EachMonitorShowsABoardOfItsOwn) {
+    XRRScreenResources* resources = XRRGetScreenResources(display_, root_);
+    ASSERT_NE(resources, nullptr);
+    ASSERT_GE(resources->noutput, 1);
+    SetMonitor("left", 0, resources->outputs[0]);
+    SetMonitor("right", 840, None);
+    XRRFreeScreenResources(resources);
+    int count = 0;
+    XRRFreeMonitors(XRRGetMonitors(display_, root_, True, &count));
+    ASSERT_EQ(count, 2);
+
+    const std::string trace = dir_.File("trace");
+    ASSERT_TRUE(StartVemo({"/s", "--trace", trace}, Env(ServerProfile())));
+    const Window w = WaitForSaverWindow();
+    ASSERT_NE(w, None) << VemoErr();
+    EXPECT_EQ(GeometryOf(w).width, 1600);
+    SleepMs(3000);
+    const Shot shot = Screenshot(1600, 600);
+    std::string header;
+    ReadTraceFrames(trace, &header);
+    EXPECT_EQ(header, "vemo fullscreen 760x600 shm monitors 2");
+    EXPECT_EQ(shot.Count(760, 0, 840, 600, 0), 80 * 600) << "drawn across the bezel";
+    EXPECT_GT(Drawn(shot, 0, 0, 760, 600, 0), 500);
+    EXPECT_GT(Drawn(shot, 840, 0, 1600, 600, 0), 500);
+    int differ = 0;
+    for (int y = 0; y < 600; ++y) {
+        for (int x = 0; x < 760; ++x) differ += shot.At(x, y) != shot.At(840 + x, y);
+    }
+    EXPECT_GT(differ, 1000) << "both monitors play the same scene";
+
+    MovePointer(1200, 300);
+    MovePointer(1220, 300);
+    ASSERT_TRUE(vemo_.WaitExit(2s)) << "pointer moves on the right monitor did not end the saver";
+    EXPECT_EQ(vemo_.status(), 0);
 }
 
 // The canvas draws into the shared image and the presenter sends exactly
