@@ -72,6 +72,9 @@ public:
     // The stage covers the window's client area; nothing is scaled.
     void Reshape(Size size);
 
+    // Boards side by side (one per monitor) play scenes of their own.
+    void SeedRandom(unsigned seed) { layout_.SeedRandom(seed); }
+
     // Plays one frame of the board from theStandings and theStatusText on
     // `canvas` and returns when the next one is due: one period after the
     // frame that was due, and after a stall one period after `now`, never a

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "acquire/fetch_standings.h"
 #include "acquire/http_client.h"
@@ -12,8 +13,10 @@
 #include "display/board.h"
 #include "display/board_layout.h"
 #include "display/font.h"
+#include "display/stage_scale.h"
 #include "display/trace_canvas.h"
 #include "platform/soft/gif_encoder.h"
+#include "platform/soft/pixel_scale.h"
 #include "platform/soft/png_io.h"
 #include "platform/soft/soft_canvas.h"
 #include "platform/soft/soft_font.h"
@@ -24,14 +27,20 @@
 namespace {
 
 const char kUsage[] =
-    "usage: scorvane render [--size WxH] [--frames N] [--seed S] [--page FILE]\n"
+    "usage: scorvane render [--size WxH] [--scale S] [--frames N] [--seed S]\n"
+    "                       [--page FILE]\n"
     "                       [--championship CODE] [--status TEXT]\n"
     "                       [--out FILE.png|FILE.gif] [--every K] [--trace]\n"
     "\n"
     "Plays N frames of the standings board exactly as the saver does, one per\n"
     "20 ms timer tick, on an offscreen canvas.\n"
     "\n"
-    "  --size WxH           stage size in pixels (default 1024x768)\n"
+    "  --size WxH           screen size in pixels (default 1024x768)\n"
+    "  --scale S            auto, 1, 2, 3 or 4 (default 1): the stage is the\n"
+    "                       screen size divided by S, and the pictures show\n"
+    "                       each of its pixels as an S x S block; auto takes\n"
+    "                       the largest S that leaves at least 1280x720. The\n"
+    "                       trace is the stage's.\n"
     "  --frames N           frames to play (default 600)\n"
     "  --seed S             seed of the random generator, 0 to 4294967295\n"
     "                       (default 1); the same seed plays the same scenes\n"
@@ -134,6 +143,7 @@ int RunRender(int argc, char** argv) {
     std::string error;
     if (!args.Parse(argc, argv,
                     {{"--size", true},
+                     {"--scale", true},
                      {"--frames", true},
                      {"--seed", true},
                      {"--page", true},
@@ -154,6 +164,11 @@ int RunRender(int argc, char** argv) {
     if (args.Has("--size") && !ParseSize(args.Value("--size"), width, height))
         return Usage("--size: expected WxH with both from 1 to " + std::to_string(kMaxSide) + ", got '" +
                      args.Value("--size") + "'");
+    int scaleSetting = 1;
+    if (args.Has("--scale") && !ParseStageScale(args.Value("--scale"), scaleSetting))
+        return Usage("--scale: expected auto, 1, 2, 3 or 4, got '" + args.Value("--scale") + "'");
+    const int scale = StageScaleFor(scaleSetting, Size{width, height});
+    const Size stageSize = ScaledStage(Size{width, height}, scale);
     long frames = 600;
     if (args.Has("--frames") && !ParseInteger(args.Value("--frames"), 0, kMaxFrames, frames))
         return Usage("--frames: expected a number from 0 to " + std::to_string(kMaxFrames) + ", got '" +
@@ -190,7 +205,7 @@ int RunRender(int argc, char** argv) {
     theStatusText = status;
     InstallEmbeddedResources();
     const BoardContent content{theStandings, theStatusText, BoardTitleForChampionship(championship)};
-    const Rect bounds{0, 0, width, height};
+    const Rect bounds{0, 0, stageSize.cx, stageSize.cy};
 
     // The picture, when one is wanted, comes from a stage on the real canvas;
     // the trace from a twin stage on the fixed metric. Both draw the same
@@ -208,7 +223,7 @@ int RunRender(int argc, char** argv) {
         }
         stage->bounds = bounds;
         stage->SeedRandom(static_cast<unsigned>(seed));
-        canvas = std::make_unique<SoftCanvas>(width, height);
+        canvas = std::make_unique<SoftCanvas>(stageSize.cx, stageSize.cy);
         canvas->SetChangeTracking(false);
     }
     DescribedFontFactory describedFonts;
@@ -218,6 +233,18 @@ int RunRender(int argc, char** argv) {
         traceStage->bounds = bounds;
         traceStage->SeedRandom(static_cast<unsigned>(seed));
     }
+
+    // The pictures are of the screen: the stage blown up, black where it
+    // leaves strips at the right and the bottom.
+    std::vector<std::uint32_t> screen;
+    if (canvas && scale > 1) screen.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    auto picture = [&]() -> const std::uint32_t* {
+        if (scale == 1) return canvas->Pixels();
+        BlowUpPixels(canvas->Pixels(), canvas->Stride(), Rect{0, 0, stageSize.cx, stageSize.cy}, scale,
+                     screen.data(), static_cast<std::size_t>(width));
+        return screen.data();
+    };
+    const std::size_t pictureStride = scale == 1 && canvas ? canvas->Stride() : static_cast<std::size_t>(width);
 
     std::unique_ptr<GifEncoder> encoder;
     if (gif) encoder = std::make_unique<GifEncoder>(width, height);
@@ -235,7 +262,7 @@ int RunRender(int argc, char** argv) {
         }
         if (encoder && (frame % every == 0 || frame == frames)) {
             const long shown = frame % every == 0 ? every : frame % every;
-            encoder->AddFrame(canvas->Pixels(), canvas->Stride(), static_cast<int>(frameDelay * shown));
+            encoder->AddFrame(picture(), pictureStride, static_cast<int>(frameDelay * shown));
         }
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
@@ -243,19 +270,20 @@ int RunRender(int argc, char** argv) {
         return kExitFailure;
     }
 
-    if (png && !WritePng(out, canvas->Pixels(), width, height, canvas->Stride(), &error)) {
+    if (png && !WritePng(out, picture(), width, height, pictureStride, &error)) {
         PrintError("render", error);
         return kExitFailure;
     }
     if (gif) {
-        if (frames == 0) encoder->AddFrame(canvas->Pixels(), canvas->Stride(), frameDelay);
+        if (frames == 0) encoder->AddFrame(picture(), pictureStride, frameDelay);
         if (!WriteGif(out, encoder->Finish(), &error)) {
             PrintError("render", error);
             return kExitFailure;
         }
     }
     if (!trace) {
-        std::printf("played %ld frames on %dx%d", frames, width, height);
+        std::printf("played %ld frames on %dx%d", frames, stageSize.cx, stageSize.cy);
+        if (scale > 1) std::printf(" at scale %d (%dx%d)", scale, width, height);
         if (frames > 0) std::printf("; the last began with %d boxes", lastBoxes);
         if (!out.empty()) std::printf("; wrote %s", out.c_str());
         std::printf("\n");

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <ostream>
 
 #include "display/trace_canvas.h"
+#include "platform/x11/monitors_x11.h"
 
 namespace {
 
@@ -50,6 +52,13 @@ const char* KindName(SaverTargetKind kind) {
 }
 
 }  // namespace
+
+struct X11SaverWindow::MonitorBoard {
+    MonitorBoard(FontFactory& fonts, const std::string& championship) : session(fonts, championship), canvas(0, 0) {}
+    SaverSession session;
+    SoftCanvas canvas;
+    std::unique_ptr<X11Presenter> presenter;
+};
 
 X11SaverWindow::X11SaverWindow(Display* display, std::string championship, Settings settings)
     : display_(display),
@@ -152,6 +161,8 @@ bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
     }
 
     gc_ = CreateGraphicsContext(display_, drawable_);
+    visual_ = visual;
+    depth_ = depth;
     presenter_ = std::make_unique<X11Presenter>(display_, drawable_, gc_.get(), visual, depth, settings_.allowShm);
     FollowSize(width, height);
     if (window_) {
@@ -166,20 +177,58 @@ bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
 }
 
 void X11SaverWindow::FollowSize(int width, int height) {
-    if (width == canvas_.Width() && height == canvas_.Height() && presenter_) {
-        return;
-    }
     width = std::max(width, 0);
     height = std::max(height, 0);
-    presenter_->Resize(width, height);
+    std::vector<Rect> areas;
+    // A window over the whole screen shows a board on each monitor; a
+    // preview or a window someone else owns is one board.
+    if (kind_ == SaverTargetKind::FullScreen || kind_ == SaverTargetKind::Root) {
+        areas = MonitorAreas(display_, RootWindow(display_, DefaultScreen(display_)), width, height);
+    }
+    if (areas.size() < 2) areas.assign(1, Rect{0, 0, width, height});
+    if (Size{width, height} == windowSize_ && areas == areas_) return;
+    windowSize_ = Size{width, height};
+    areas_ = areas;
+    FitBoard(*presenter_, canvas_, session_, areas_[0]);
+    scale_ = StageScaleFor(settings_.scale, Size{areas_[0].Width(), areas_[0].Height()});
+    others_.resize(areas_.size() - 1);
+    for (std::size_t i = 1; i < areas_.size(); ++i) {
+        std::unique_ptr<MonitorBoard>& board = others_[i - 1];
+        if (!board) {
+            board = std::make_unique<MonitorBoard>(fontFactory_, championship_);
+            board->session.SetPreview(true);
+            // Every stage seeds from the clock: boards started together
+            // would play the same scenes.
+            board->session.SeedRandom(static_cast<unsigned>(std::time(nullptr)) + 7919u * static_cast<unsigned>(i));
+            board->presenter = std::make_unique<X11Presenter>(display_, drawable_, gc_.get(), visual_, depth_,
+                                                              settings_.allowShm);
+        }
+        FitBoard(*board->presenter, board->canvas, board->session, areas_[i]);
+    }
+}
+
+void X11SaverWindow::FitBoard(X11Presenter& presenter, SoftCanvas& canvas, SaverSession& session, const Rect& area) {
+    const Size size{area.Width(), area.Height()};
+    const int scale = StageScaleFor(settings_.scale, size);
+    presenter.SetOrigin(Point{area.left, area.top});
+    presenter.Resize(size.cx, size.cy, scale);
     // Drawn straight into the image the server reads, where its format
     // allows: no copy of the frame on the way.
-    if (std::uint32_t* memory = presenter_->CanvasMemory()) {
-        canvas_.UseMemory(memory, width, height, presenter_->CanvasStride());
+    if (std::uint32_t* memory = presenter.CanvasMemory()) {
+        canvas.UseMemory(memory, size.cx, size.cy, presenter.CanvasStride());
     } else {
-        canvas_.Resize(width, height);
+        const Size stage = ScaledStage(size, scale);
+        canvas.Resize(stage.cx, stage.cy);
     }
-    session_.Reshape(Size{canvas_.Width(), canvas_.Height()});
+    session.Reshape(Size{canvas.Width(), canvas.Height()});
+}
+
+bool X11SaverWindow::AnyBusy() const {
+    if (presenter_->Busy()) return true;
+    for (const auto& board : others_) {
+        if (board->presenter->Busy()) return true;
+    }
+    return false;
 }
 
 Point X11SaverWindow::CursorPos() {
@@ -246,7 +295,10 @@ void X11SaverWindow::HandleInput(XEvent& event) {
 }
 
 void X11SaverWindow::HandleEvent(XEvent& event) {
-    if (presenter_ && presenter_->HandleEvent(event)) return;
+    // A completion is of one board's segment; each presenter takes its own.
+    bool completion = presenter_ && presenter_->HandleEvent(event);
+    for (const auto& board : others_) completion = board->presenter->HandleEvent(event) || completion;
+    if (completion) return;
     switch (event.type) {
     case Expose:
         if (event.xexpose.window == drawable_) {
@@ -300,13 +352,20 @@ void X11SaverWindow::PlayFrame(SaverClock::time_point now) {
         due_ = session_.Draw(canvas_, now);
     }
     presenter_->Present(canvas_, canvas_.TakeChangedRects());
+    // One clock for all boards: the first one's.
+    for (const auto& board : others_) {
+        board->session.Draw(board->canvas, now);
+        board->presenter->Present(board->canvas, board->canvas.TakeChangedRects());
+    }
 }
 
 int X11SaverWindow::Run(int stopFd) {
     const int xfd = ConnectionNumber(display_);
     if (trace_) {
         trace_->WriteLine(std::string("vemo ") + KindName(kind_) + " " + std::to_string(canvas_.Width()) + "x" +
-                          std::to_string(canvas_.Height()) + (UsesShm() ? " shm" : " putimage"));
+                          std::to_string(canvas_.Height()) + (UsesShm() ? " shm" : " putimage") +
+                          (scale_ > 1 ? " scale " + std::to_string(scale_) : "") +
+                          (others_.empty() ? "" : " monitors " + std::to_string(Boards())));
         settings_.trace->flush();
     }
     due_ = SaverClock::now();
@@ -323,12 +382,13 @@ int X11SaverWindow::Run(int stopFd) {
         if (closeRequested_) break;
         if (!exposed_.IsEmpty()) {
             presenter_->Repaint(exposed_);
+            for (const auto& board : others_) board->presenter->Repaint(exposed_);
             exposed_ = Rect{};
         }
         // The canvas draws into the image the server reads: a frame waits
         // until the server has read the one before.
         const SaverClock::time_point frameTime = SaverClock::now();
-        if (due_ && frameTime >= *due_ && !presenter_->Busy()) PlayFrame(frameTime);
+        if (due_ && frameTime >= *due_ && !AnyBusy()) PlayFrame(frameTime);
         XFlush(display_);
         // Flushing may have read events; they must not wait for the poll.
         readable = false;
@@ -338,7 +398,7 @@ int X11SaverWindow::Run(int stopFd) {
         // input, but not for the server's word that it has read the frame
         // just sent, which is taken along when the next frame is due.
         const SaverClock::time_point now = SaverClock::now();
-        const bool busy = presenter_->Busy();
+        const bool busy = AnyBusy();
         const bool due = due_ && now >= *due_;
         const bool watchX = !busy || due;
         const std::int64_t remaining =
@@ -369,6 +429,12 @@ void X11SaverWindow::OnDestroy() {
     if (tornDown_) return;
     tornDown_ = true;
     due_.reset();
+    for (const auto& board : others_) {
+        board->session.Free();
+        board->presenter.reset();
+        board->canvas.Resize(0, 0);
+    }
+    others_.clear();
     session_.Free();
     // The screen and the input go back before the program ends.
     pointerGrab_.Reset();

@@ -11,8 +11,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "display/saver_session.h"
+#include "display/stage_scale.h"
 #include "platform/soft/soft_canvas.h"
 #include "platform/soft/soft_font.h"
 #include "platform/x11/vemo_options.h"
@@ -25,6 +27,8 @@ class X11SaverWindow {
 public:
     struct Settings {
         bool allowShm = true;
+        // kAutoStageScale or a fixed factor: see StageScaleFor.
+        int scale = kAutoStageScale;
         std::ostream* trace = nullptr;  // every drawing operation, frame by frame
     };
 
@@ -47,13 +51,23 @@ public:
     SaverTargetKind Kind() const { return kind_; }
     Window Drawable() const { return drawable_; }
     bool UsesShm() const { return presenter_ && presenter_->UsesShm(); }
+    int Scale() const { return scale_; }
     std::uint64_t FramesPlayed() const { return session_.FramesPlayed(); }
+    // Monitors with a board of their own (1 on a screen of one monitor).
+    std::size_t Boards() const { return 1 + others_.size(); }
 
 private:
+    // The board of a monitor beyond the first. The first monitor's board is
+    // the session below, which also hears the input and is traced.
+    struct MonitorBoard;
+
     void HandleEvent(XEvent& event);
     void HandleInput(XEvent& event);
     void PlayFrame(SaverClock::time_point now);
     void FollowSize(int width, int height);
+    // Sizes a board's image, canvas and stage to `area` of the drawable.
+    void FitBoard(X11Presenter& presenter, SoftCanvas& canvas, SaverSession& session, const Rect& area);
+    bool AnyBusy() const;
     void OnMapped();
     void Obey(SaverAction action);
     Point CursorPos();
@@ -79,9 +93,15 @@ private:
     OwnedWindow window_;  // none when embedded
     GraphicsContext gc_;
     std::unique_ptr<X11Presenter> presenter_;
+    std::vector<std::unique_ptr<MonitorBoard>> others_;
+    std::vector<Rect> areas_;  // one per board, in the drawable
+    Visual* visual_ = nullptr;
+    int depth_ = 0;
     InputGrab keyboardGrab_;
     InputGrab pointerGrab_;
 
+    Size windowSize_;  // in screen pixels; the stage is this divided by scale_
+    int scale_ = 1;
     std::optional<SaverClock::time_point> due_;  // none until the loop runs and after it
     Rect exposed_;
     bool closeRequested_ = false;

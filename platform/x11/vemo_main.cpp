@@ -12,6 +12,7 @@
 #include "acquire/fetch_standings.h"
 #include "acquire/standings_table.h"
 #include "app/latin1.h"
+#include "display/stage_scale.h"
 #include "platform/platform.h"
 #include "platform/posix/curl_http_client.h"
 #include "platform/posix/ini_profile.h"
@@ -60,6 +61,10 @@ public:
     IniProfile& Ini() { return profile_; }
 
 private:
+    // --scale, else the profile's Scale; a value that is none of the
+    // choices is not a reason to show no saver.
+    int ChosenScale();
+
     const VemoOptions& options_;
     std::ostream* trace_;
     const StopSignals& stop_;
@@ -109,6 +114,7 @@ bool VemoStartupHost::CreateSaverWindow(std::uintptr_t parent) {
     X11SaverWindow::Settings settings;
     settings.allowShm = !options_.noShm;
     settings.trace = trace_;
+    settings.scale = ChosenScale();
     window_ = std::make_unique<X11SaverWindow>(display_.get(), championship_, settings);
     if (!window_->Create(target, error)) {
         std::fprintf(stderr, "vemo: %s\n", error.c_str());
@@ -117,6 +123,18 @@ bool VemoStartupHost::CreateSaverWindow(std::uintptr_t parent) {
     }
     failureStatus_ = 0;
     return true;
+}
+
+int VemoStartupHost::ChosenScale() {
+    if (options_.haveScale) return options_.scale;
+    const std::string text = profile_.GetProfileString(kSettingsSection, kScaleEntry, kDefaultScale);
+    int scale = kAutoStageScale;
+    if (!ParseStageScale(text, scale)) {
+        std::fprintf(stderr, "vemo: the Scale setting '%s' is not auto, 1, 2, 3 or 4; auto is used\n",
+                     Latin1ToUtf8(text).c_str());
+        scale = kAutoStageScale;
+    }
+    return scale;
 }
 
 int PrintStatus(VemoStartupHost& host) {

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "display/stage_scale.h"
+
 bool ParseWindowId(const std::string& text, std::uint64_t& id) {
     std::size_t i = 0;
     int base = 10;
@@ -51,6 +53,13 @@ bool ParseVemoArguments(int argc, const char* const* argv, VemoOptions& options,
                     return false;
                 }
                 options.traceFile = argv[++i];
+            } else if (arg == "--scale") {
+                if (i + 1 >= argc || !ParseStageScale(argv[i + 1], options.scale)) {
+                    error = "--scale needs auto, 1, 2, 3 or 4";
+                    return false;
+                }
+                options.haveScale = true;
+                ++i;
             } else {
                 error = "unknown option '" + arg + "'";
                 return false;
@@ -112,8 +121,9 @@ const char kVemoUsage[] =
     "scenes.\n"
     "\n"
     "Modes (the screen-saver switches; '-' works as well as '/'):\n"
-    "  /s         full screen on the default screen; a key, a mouse button or\n"
-    "             a mouse movement of more than 5 pixels ends it\n"
+    "  /s         full screen on the default screen, a board of its own on\n"
+    "             each monitor; a key, a mouse button or a mouse movement of\n"
+    "             more than 5 pixels ends it\n"
     "  /p ID      preview: a child filling the X window whose decimal id is ID;\n"
     "             ignores input and ends when that window is destroyed\n"
     "  /c         the settings dialog (choice of championship)\n"
@@ -139,10 +149,18 @@ const char kVemoUsage[] =
     "                    text L T R B #RRGGBB FORMAT \"TEXT\"\n"
     "                    fill L T R B #RRGGBB\n"
     "                    image ID DL DT DR DB SL ST SR SB\n"
+    "                  (WxH is the stage of the first monitor; ' scale S' follows\n"
+    "                  when S is above 1, ' monitors N' when N monitors each\n"
+    "                  show a board)\n"
     "  --no-shm        send frames with XPutImage even where MIT-SHM is offered\n"
+    "  --scale S       auto, 1, 2, 3 or 4, over the Scale setting: the board is\n"
+    "                  played on a stage of the window's size divided by S, each\n"
+    "                  stage pixel shown as an S x S block; auto takes the\n"
+    "                  largest S that leaves a stage of at least 1280x720\n"
     "  --help          this text\n"
     "  --version       the version\n"
     "\n"
-    "Settings: [Settings] Championship (an association code, default ger) and\n"
-    "Server (host:port of the standings site, default 127.0.0.1:8080) in\n"
-    "$XDG_CONFIG_HOME/vemo/vemo.ini ($HOME/.config when unset).\n";
+    "Settings: [Settings] Championship (an association code, default ger),\n"
+    "Server (host:port of the standings site, default 127.0.0.1:8080) and\n"
+    "Scale (as --scale, default auto) in $XDG_CONFIG_HOME/vemo/vemo.ini\n"
+    "($HOME/.config when unset).\n";

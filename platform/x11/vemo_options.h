@@ -11,6 +11,8 @@ struct VemoOptions {
     bool printStatus = false;  // --print-status
     bool noShm = false;        // --no-shm
     std::string traceFile;     // --trace FILE
+    bool haveScale = false;    // --scale auto|1|2|3|4, over the profile's Scale
+    int scale = 0;             // kAutoStageScale or the factor
     bool root = false;         // -root or --root
     bool haveWindowId = false; // -window-id ID or --window-id ID
     std::uint64_t windowId = 0;
@@ -53,5 +55,10 @@ bool ChooseSaverTarget(const VemoOptions& options, std::uintptr_t previewParent,
 // set) a hack is always asked to draw, so a command line without any switch,
 // which would otherwise open the settings dialog, runs the saver instead.
 std::string StartupCommandLine(const VemoOptions& options, const char* xscreensaverWindow);
+
+// The profile value (section Settings) that holds the Scale setting, and
+// what a missing one means.
+inline constexpr const char kScaleEntry[] = "Scale";
+inline constexpr const char kDefaultScale[] = "auto";
 
 extern const char kVemoUsage[];

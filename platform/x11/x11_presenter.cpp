@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/soft/pixel_scale.h"
 #include "platform/soft/soft_canvas.h"
 #include "platform/x11/x11_handles.h"
 
@@ -150,7 +151,7 @@ bool X11Presenter::DirectFormat() const {
            image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
 }
 
-bool X11Presenter::Resize(int width, int height) {
+bool X11Presenter::Resize(int width, int height, int scale) {
     shm_.reset();
     plain_.reset();
     shmOutstanding_ = 0;
@@ -158,6 +159,7 @@ bool X11Presenter::Resize(int width, int height) {
     sendAll_ = true;
     width_ = std::max(width, 0);
     height_ = std::max(height, 0);
+    scale_ = std::max(scale, 1);
     if (width_ == 0 || height_ == 0) return false;
     if (shmAllowed_) {
         shm_ = ShmImage::Create(display_, visual_, depth_, width_, height_);
@@ -165,7 +167,14 @@ bool X11Presenter::Resize(int width, int height) {
         if (!shm_) shmAllowed_ = false;
     }
     if (!shm_) plain_ = PlainImage::Create(display_, visual_, depth_, width_, height_);
-    return Image() != nullptr;
+    XImage* image = Image();
+    // The strips right and below a scaled stage are never converted; where
+    // black is not all bits zero (opaque bits) they are made black once.
+    if (image != nullptr && scale_ > 1 && ServerPixel(0) != 0) {
+        for (int y = 0; y < height_; ++y)
+            for (int x = 0; x < width_; ++x) XPutPixel(image, x, y, ServerPixel(0));
+    }
+    return image != nullptr;
 }
 
 std::uint32_t X11Presenter::ServerPixel(std::uint32_t rgb) const {
@@ -179,7 +188,7 @@ std::uint32_t X11Presenter::ServerPixel(std::uint32_t rgb) const {
 }
 
 std::uint32_t* X11Presenter::CanvasMemory() const {
-    if (!DirectFormat()) return nullptr;
+    if (!DirectFormat() || scale_ != 1) return nullptr;
     return reinterpret_cast<std::uint32_t*>(Image()->data);
 }
 
@@ -188,12 +197,27 @@ std::size_t X11Presenter::CanvasStride() const {
     return image == nullptr ? 0 : static_cast<std::size_t>(image->bytes_per_line) / sizeof(std::uint32_t);
 }
 
+Rect X11Presenter::ToWindow(const Rect& r) const {
+    return Rect{r.left * scale_, r.top * scale_, r.right * scale_, r.bottom * scale_};
+}
+
 void X11Presenter::Convert(const SoftCanvas& canvas, const Rect& rect) {
     XImage* image = Image();
-    const Rect r = Clip(rect, std::min(width_, canvas.Width()), std::min(height_, canvas.Height()));
+    const Rect r =
+        Clip(rect, std::min(width_ / scale_, canvas.Width()), std::min(height_ / scale_, canvas.Height()));
+    if (r.IsEmpty()) return;
+    if (scale_ > 1 && DirectFormat()) {
+        BlowUpPixels(canvas.Pixels(), canvas.Stride(), r, scale_, reinterpret_cast<std::uint32_t*>(image->data),
+                     CanvasStride());
+        return;
+    }
     for (int y = r.top; y < r.bottom; ++y) {
         const std::uint32_t* src = canvas.Pixels() + static_cast<std::size_t>(y) * canvas.Stride();
-        for (int x = r.left; x < r.right; ++x) XPutPixel(image, x, y, ServerPixel(src[x]));
+        for (int x = r.left; x < r.right; ++x) {
+            const std::uint32_t pixel = ServerPixel(src[x]);
+            for (int dy = 0; dy < scale_; ++dy)
+                for (int dx = 0; dx < scale_; ++dx) XPutPixel(image, x * scale_ + dx, y * scale_ + dy, pixel);
+        }
     }
 }
 
@@ -202,10 +226,11 @@ void X11Presenter::Put(const Rect& r, bool last) {
     if (image == nullptr || r.IsEmpty()) return;
     const unsigned w = static_cast<unsigned>(r.Width()), h = static_cast<unsigned>(r.Height());
     if (shm_) {
-        XShmPutImage(display_, window_, gc_, image, r.left, r.top, r.left, r.top, w, h, last ? True : False);
+        XShmPutImage(display_, window_, gc_, image, r.left, r.top, r.left + origin_.x, r.top + origin_.y, w, h,
+                     last ? True : False);
         if (last) ++shmOutstanding_;
     } else {
-        XPutImage(display_, window_, gc_, image, r.left, r.top, r.left, r.top, w, h);
+        XPutImage(display_, window_, gc_, image, r.left, r.top, r.left + origin_.x, r.top + origin_.y, w, h);
     }
     ++puts_;
     pixelsSent_ += static_cast<std::uint64_t>(w) * h;
@@ -229,20 +254,20 @@ void X11Presenter::Present(const SoftCanvas& canvas, const std::vector<Rect>& re
     if (sendAll_) {
         // Whatever the window shows now is unknown: all of it goes.
         const Rect all{0, 0, width_, height_};
-        if (!direct) Convert(canvas, all);
+        if (!direct) Convert(canvas, Rect{0, 0, width_ / scale_, height_ / scale_});
         sendAll_ = false;
         Put(all, true);
         return;
     }
     std::size_t last = work_.size();
     for (std::size_t i = 0; i < work_.size(); ++i) {
-        work_[i] = Clip(work_[i], width_, height_);
+        work_[i] = Clip(work_[i], width_ / scale_, height_ / scale_);
         if (!work_[i].IsEmpty()) last = i;
     }
     for (std::size_t i = 0; i < work_.size(); ++i) {
         if (work_[i].IsEmpty()) continue;
         if (!direct) Convert(canvas, work_[i]);
-        Put(work_[i], i == last);
+        Put(ToWindow(work_[i]), i == last);
     }
 }
 
@@ -250,7 +275,8 @@ void X11Presenter::Repaint(const Rect& rect) {
     // Before the first presentation the image holds nothing worth showing;
     // that presentation covers the whole window anyway.
     if (sendAll_) return;
-    Put(Clip(rect, width_, height_), true);
+    const Rect r{rect.left - origin_.x, rect.top - origin_.y, rect.right - origin_.x, rect.bottom - origin_.y};
+    Put(Clip(r, width_, height_), true);
 }
 
 bool X11Presenter::HandleEvent(const XEvent& event) {

@@ -5,8 +5,10 @@
 // otherwise an ordinary client-side image) is, where its pixel format is the
 // canvas's, the canvas's own memory: the canvas draws straight into it and
 // only the rectangles it reports as changed go to the server. Other formats
-// get the changed rectangles converted into the image. The image answers
-// exposures. While the server still reads a shared segment nobody may draw
+// get the changed rectangles converted into the image. A stage played at a
+// scale above 1 keeps memory of its own too: each changed rectangle goes into
+// the image as s x s blocks, so a frame costs what changed, not the screen.
+// The image answers exposures. While the server still reads a shared segment nobody may draw
 // into it (`Busy`).
 
 #include "platform/x11/xlib.h"
@@ -32,23 +34,32 @@ public:
     // Only TrueColor and DirectColor visuals can show the canvas.
     static bool CanShow(const Visual* visual);
 
-    // New images for a window of this size; the next Present sends all of
-    // it, since the window's content is not known any more. False when no
-    // image of that size could be made (nothing is shown then).
-    bool Resize(int width, int height);
+    // New images for a window of this size, showing a canvas of
+    // (width / scale) x (height / scale) each of whose pixels is a
+    // scale x scale block; the next Present sends all of it, since the
+    // window's content is not known any more. False when no image of that
+    // size could be made (nothing is shown then).
+    bool Resize(int width, int height, int scale = 1);
 
     // Where the canvas is to draw for this size (height rows `CanvasStride`
-    // words apart), or null when the image's format is not the canvas's and
-    // the canvas keeps memory of its own. Valid until the next Resize.
+    // words apart), or null when the image's format is not the canvas's or
+    // the scale is above 1, and the canvas keeps memory of its own. Valid
+    // until the next Resize.
     std::uint32_t* CanvasMemory() const;
     std::size_t CanvasStride() const;
 
-    // Sends `rects` of `canvas` (all of it after a Resize). Called while
+    // Where the image's top left corner lies in the window (a monitor's
+    // corner when each monitor shows a board of its own).
+    void SetOrigin(Point origin) { origin_ = origin; }
+
+    // Sends `rects` of `canvas`, in canvas pixels (all of it after a
+    // Resize). Called while
     // Busy, the rectangles wait for the next call.
     void Present(const SoftCanvas& canvas, const std::vector<Rect>& rects);
     // The server has not yet read all that was sent from the shared segment.
     bool Busy() const { return shmOutstanding_ > 0; }
-    // Sends again what was last sent inside `rect` (an exposure).
+    // Sends again what was last sent inside `rect`, in window pixels (an
+    // exposure).
     void Repaint(const Rect& rect);
 
     // Takes the completion events of the shared segment; true when `event`
@@ -66,8 +77,10 @@ private:
 
     XImage* Image() const;
     bool DirectFormat() const;
-    // Converts `r` of the canvas into the image's format.
+    // Converts `r` of the canvas into the image's format and scale.
     void Convert(const SoftCanvas& canvas, const Rect& r);
+    // The part of the window `r` of the canvas covers.
+    Rect ToWindow(const Rect& r) const;
     void Put(const Rect& r, bool last);
     std::uint32_t ServerPixel(std::uint32_t rgb) const;
 
@@ -80,6 +93,8 @@ private:
     int shmCompletionType_ = -1;
     int width_ = 0;
     int height_ = 0;
+    int scale_ = 1;
+    Point origin_;
     std::unique_ptr<ShmImage> shm_;
     std::unique_ptr<PlainImage> plain_;
     bool sendAll_ = true;

@@ -27,7 +27,7 @@ def read_png(path):
         f = raw[i]
         line = bytearray(raw[i + 1:i + 1 + stride])
         i += 1 + stride
-        for x in range(stride):
+        for x in range(stride if f else 0):
             a = line[x - 3] if x >= 3 else 0
             b = prev[x]
             c = prev[x - 3] if x >= 3 else 0
@@ -129,6 +129,22 @@ def summary_png(path):
     print(f"png {width}x{height} colours={len(colours)} black={black} total={width * height}")
 
 
+def blown_up(big_path, small_path, scale):
+    """Whether the big PNG is the small one with every pixel an
+    scale x scale block (black where the small one does not reach)."""
+    bw, bh, big = read_png(big_path)
+    sw, sh, small = read_png(small_path)
+    wrong, rows = 0, {}
+    for y in range(bh):
+        if y // scale not in rows:
+            src, want = small[y // scale] if y // scale < sh else b"", bytearray(bw * 3)
+            for x in range(min(sw, bw // scale) if src else 0):
+                want[x * scale * 3:(x + 1) * scale * 3] = src[x * 3:x * 3 + 3] * scale
+            rows[y // scale] = bytes(want)
+        wrong += big[y] != rows[y // scale]
+    print(f"blown {bw}x{bh} from {sw}x{sh} wrongrows={wrong}")
+
+
 def summary_gif(path):
     width, height, frames, delays = read_gif(path)
     last = frames[-1] if frames else b""
@@ -150,6 +166,8 @@ def same_pixels(png_path, gif_path):
 if __name__ == "__main__":
     if sys.argv[1] == "png":
         summary_png(sys.argv[2])
+    elif sys.argv[1] == "blown":
+        blown_up(sys.argv[2], sys.argv[3], int(sys.argv[4]))
     elif sys.argv[1] == "gif":
         summary_gif(sys.argv[2])
     else:

@@ -55,13 +55,16 @@ sed 's/$/\r/' "$WORK/ger.html" >"$WORK/ger-crlf.html"
 # --- Help and argument errors.
 "$TOOL" render --help >"$WORK/help" || fail "render --help: exit $?"
 grep -q '^usage: scorvane render ' "$WORK/help" || fail "help has no usage line"
-for option in --size --frames --seed --page --championship --status --out --every --trace; do
+for option in --size --scale --frames --seed --page --championship --status --out --every --trace; do
     grep -q -- "$option" "$WORK/help" || fail "help does not mention $option"
 done
 expect_usage_error --size 640
 expect_usage_error --size 0x480
 expect_usage_error --size 640x99999
 expect_usage_error --size x480
+expect_usage_error --scale 5
+expect_usage_error --scale 0
+expect_usage_error --scale
 expect_usage_error --frames -1
 expect_usage_error --frames ten
 expect_usage_error --seed 4294967296
@@ -162,4 +165,19 @@ read -r _ n _ all <<<"$alike"
 # Upper-case extensions are as good.
 "$TOOL" render --frames 3 --size 64x48 --out "$WORK/UP.PNG" >/dev/null || fail "render --out .PNG"
 "$PYTHON" "$READER" png "$WORK/UP.PNG" | grep -q '^png 64x48 ' || fail "UP.PNG"
+# A 4K screen at scale 3 is the 1280x720 stage, each pixel a 3x3 block,
+# drawing for drawing.
+out=$("$TOOL" render --page "$WORK/ger.html" --size 3840x2160 --scale 3 --frames 300 --seed 2 --out "$WORK/4k.png") ||
+    fail "render --scale 3: exit $?"
+expect_eq "$out" "played 300 frames on 1280x720 at scale 3 (3840x2160); the last began with $(
+    "$TOOL" render --page "$WORK/ger.html" --size 1280x720 --frames 300 --seed 2 --trace | sed -n 's/^frame 300 boxes=//p'
+) boxes; wrote $WORK/4k.png" "summary line at scale 3"
+"$TOOL" render --page "$WORK/ger.html" --size 1280x720 --frames 300 --seed 2 --out "$WORK/720.png" >/dev/null
+expect_eq "$("$PYTHON" "$READER" blown "$WORK/4k.png" "$WORK/720.png" 3)" "blown 3840x2160 from 1280x720 wrongrows=0" \
+    "4K at scale 3"
+# auto keeps the largest stage of at least 1280x720; the trace is the stage's.
+cmp -s <("$TOOL" render --page "$WORK/ger.html" --size 2600x1500 --scale auto --frames 200 --trace) \
+    <("$TOOL" render --page "$WORK/ger.html" --size 1300x750 --frames 200 --trace) ||
+    fail "the trace at scale auto on 2600x1500 is not that of the 1300x750 stage"
+"$PYTHON" "$READER" png "$WORK/720.png" | grep -q ' black=921600 ' && fail "the 1280x720 picture is all black"
 echo "render: all checks passed"

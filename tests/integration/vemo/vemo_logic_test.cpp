@@ -18,8 +18,10 @@ bool Parse(std::vector<const char*> args, VemoOptions& options, std::string& err
 TEST(VemoArguments, LongOptionsAreTakenOutOfTheSaverCommandLine) {
     VemoOptions o;
     std::string error;
-    ASSERT_TRUE(Parse({"--no-shm", "/p", "1234", "--trace", "t.txt", "--print-status"}, o, error));
+    ASSERT_TRUE(Parse({"--no-shm", "/p", "1234", "--trace", "t.txt", "--scale", "2", "--print-status"}, o, error));
     EXPECT_TRUE(o.noShm);
+    EXPECT_TRUE(o.haveScale);
+    EXPECT_EQ(o.scale, 2);
     EXPECT_TRUE(o.printStatus);
     EXPECT_EQ(o.traceFile, "t.txt");
     EXPECT_EQ(o.commandLine, "/p 1234");
@@ -61,6 +63,10 @@ TEST(VemoArguments, BadArgumentsAreRefusedWithAReason) {
     EXPECT_EQ(error, "unknown option '--frobnicate'");
     EXPECT_FALSE(Parse({"/s", "--trace"}, o, error));
     EXPECT_EQ(error, "--trace needs a file name");
+    EXPECT_FALSE(Parse({"--scale", "5", "/s"}, o, error));
+    EXPECT_EQ(error, "--scale needs auto, 1, 2, 3 or 4");
+    EXPECT_FALSE(Parse({"/s", "--scale"}, o, error));
+    EXPECT_EQ(error, "--scale needs auto, 1, 2, 3 or 4");
     EXPECT_FALSE(Parse({"-window-id"}, o, error));
     EXPECT_EQ(error, "-window-id needs a window id");
     EXPECT_FALSE(Parse({"-window-id", "12abc"}, o, error));

@@ -25,6 +25,7 @@
 #include "vemo_test_support.h"
 
 #include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xrandr.h>
 
 namespace {
 
@@ -58,7 +59,7 @@ class VemoX11 : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(dir_.path().empty());
-        ASSERT_TRUE(xvfb_.Start(kWidth, kHeight, Depth())) << "Xvfb did not start";
+        ASSERT_TRUE(xvfb_.Start(ScreenWidth(), ScreenHeight(), Depth())) << "Xvfb did not start";
         display_ = XOpenDisplay(xvfb_.display().c_str());
         ASSERT_NE(display_, nullptr);
         root_ = DefaultRootWindow(display_);
@@ -70,6 +71,8 @@ protected:
     }
 
     virtual int Depth() const { return 24; }
+    virtual int ScreenWidth() const { return kWidth; }
+    virtual int ScreenHeight() const { return kHeight; }
 
     std::map<std::string, std::string> Env(const std::string& cfg) const {
         return {{"DISPLAY", xvfb_.display()}, {"XDG_CONFIG_HOME", cfg}, {"XSCREENSAVER_WINDOW", ""}};
@@ -176,16 +179,17 @@ protected:
         return k == GrabSuccess && p == GrabSuccess;
     }
 
-    Shot Screenshot() {
+    Shot Screenshot(int width = kWidth, int height = kHeight) {
         Shot s;
-        XImage* image = XGetImage(display_, root_, 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
+        XImage* image = XGetImage(display_, root_, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                  AllPlanes, ZPixmap);
         if (image == nullptr) return s;
-        s.width = kWidth;
-        s.height = kHeight;
-        s.pixels.resize(static_cast<std::size_t>(kWidth) * kHeight);
-        for (int y = 0; y < kHeight; ++y) {
-            for (int x = 0; x < kWidth; ++x) {
-                s.pixels[static_cast<std::size_t>(y) * kWidth + x] =
+        s.width = width;
+        s.height = height;
+        s.pixels.resize(static_cast<std::size_t>(width) * height);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                s.pixels[static_cast<std::size_t>(y) * width + x] =
                     static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF);  // the server's pixel values
             }
         }
@@ -259,7 +263,7 @@ protected:
 
         int checked = 0;
         for (const TraceText& t : frame.texts) {
-            if (teams.count(t.text) == 0 || t.top >= kHeight - 20) continue;
+            if (teams.count(t.text) == 0 || t.top >= shot.height - 20) continue;
             ++checked;
             EXPECT_GE(shot.Count(t.left, t.top, t.right, t.bottom, toPixel(t.rgb)), 20)
                 << "team '" << t.text << "' at " << t.left << "," << t.top << " in #" << std::hex << t.rgb;
@@ -791,6 +795,105 @@ TEST_F(VemoX11Depth16, TableCellsAreConvertedToTheVisual) {
     });
     vemo_.Signal(SIGTERM);
     EXPECT_TRUE(vemo_.WaitExit(2s));
+    EXPECT_EQ(vemo_.status(), 0);
+}
+
+class VemoX11At4K : public VemoX11 {
+protected:
+    int ScreenWidth() const override { return 3840; }
+    int ScreenHeight() const override { return 2160; }
+};
+
+// A 3840x2160 screen plays the 1280x720 stage, each of its pixels a 3x3
+// block; a Scale setting vemo cannot read leaves auto and says so.
+TEST_F(VemoX11At4K, AutoScaleShowsTheStageInThreeByThreeBlocks) {
+    const std::string cfg = ServerProfile();
+    const std::string ini = cfg + "/vemo/vemo.ini";
+    ASSERT_TRUE(WriteFile(ini, ReadFile(ini) + "Scale=5\n"));
+    const std::string trace = dir_.File("trace");
+    ASSERT_TRUE(StartVemo({"/s", "--trace", trace}, Env(cfg)));
+    ASSERT_NE(WaitForSaverWindow(), None) << VemoErr();
+    SleepMs(3000);
+    const Shot shot = Screenshot(3840, 2160);
+    std::string header;
+    const std::vector<TraceFrame> frames = ReadTraceFrames(trace, &header);
+    EXPECT_EQ(header, "vemo fullscreen 1280x720 shm scale 3");
+    EXPECT_EQ(VemoErr(), "vemo: the Scale setting '5' is not auto, 1, 2, 3 or 4; auto is used\n");
+    ASSERT_FALSE(frames.empty());
+
+    ASSERT_EQ(shot.width, 3840);
+    Shot stage;
+    stage.width = 1280;
+    stage.height = 720;
+    int mixedBlocks = 0;
+    for (int y = 0; y < 720; ++y) {
+        for (int x = 0; x < 1280; ++x) {
+            const std::uint32_t pixel = shot.At(3 * x, 3 * y);
+            stage.pixels.push_back(pixel);
+            mixedBlocks += shot.Count(3 * x, 3 * y, 3 * x + 3, 3 * y + 3, pixel) != 9;
+        }
+    }
+    EXPECT_EQ(mixedBlocks, 0);
+    CheckTeamCells(frames.back(), stage, [](std::uint32_t rgb) { return rgb; });
+    vemo_.Signal(SIGTERM);
+    EXPECT_TRUE(vemo_.WaitExit(2s));
+}
+
+class VemoX11TwoMonitors : public VemoX11 {
+protected:
+    int ScreenWidth() const override { return 1600; }
+
+    // RandR keeps the monitors a client sets while it stays connected. The
+    // left one takes the output, and so the place of its own monitor.
+    void SetMonitor(const char* name, int x, RROutput output) {
+        XRRMonitorInfo* m = XRRAllocateMonitor(display_, output != None ? 1 : 0);
+        m->name = XInternAtom(display_, name, False);
+        m->x = x;
+        m->width = 760;
+        m->height = 600;
+        m->mwidth = 200;
+        m->mheight = 150;
+        if (output != None) m->outputs[0] = output;
+        XRRSetMonitor(display_, root_, m);
+        XFree(m);
+    }
+};
+
+// Two monitors with a strip between them: a board on each, nothing on the
+// strip, scenes of their own, and a key on either ends the saver.
+TEST_F(VemoX11TwoMonitors, EachMonitorShowsABoardOfItsOwn) {
+    XRRScreenResources* resources = XRRGetScreenResources(display_, root_);
+    ASSERT_NE(resources, nullptr);
+    ASSERT_GE(resources->noutput, 1);
+    SetMonitor("left", 0, resources->outputs[0]);
+    SetMonitor("right", 840, None);
+    XRRFreeScreenResources(resources);
+    int count = 0;
+    XRRFreeMonitors(XRRGetMonitors(display_, root_, True, &count));
+    ASSERT_EQ(count, 2);
+
+    const std::string trace = dir_.File("trace");
+    ASSERT_TRUE(StartVemo({"/s", "--trace", trace}, Env(ServerProfile())));
+    const Window w = WaitForSaverWindow();
+    ASSERT_NE(w, None) << VemoErr();
+    EXPECT_EQ(GeometryOf(w).width, 1600);
+    SleepMs(3000);
+    const Shot shot = Screenshot(1600, 600);
+    std::string header;
+    ReadTraceFrames(trace, &header);
+    EXPECT_EQ(header, "vemo fullscreen 760x600 shm monitors 2");
+    EXPECT_EQ(shot.Count(760, 0, 840, 600, 0), 80 * 600) << "drawn across the bezel";
+    EXPECT_GT(Drawn(shot, 0, 0, 760, 600, 0), 500);
+    EXPECT_GT(Drawn(shot, 840, 0, 1600, 600, 0), 500);
+    int differ = 0;
+    for (int y = 0; y < 600; ++y) {
+        for (int x = 0; x < 760; ++x) differ += shot.At(x, y) != shot.At(840 + x, y);
+    }
+    EXPECT_GT(differ, 1000) << "both monitors play the same scene";
+
+    MovePointer(1200, 300);
+    MovePointer(1220, 300);
+    ASSERT_TRUE(vemo_.WaitExit(2s)) << "pointer moves on the right monitor did not end the saver";
     EXPECT_EQ(vemo_.status(), 0);
 }
 
