@@ -17,21 +17,26 @@
 #include <strings.h>
 
 #include "app/latin1.h"
+#include "platform/unique_handle.h"
 
-struct SoftFontFactory::Library {
-    explicit Library(FT_Library l) : handle(l) {}
-    ~Library() { FT_Done_FreeType(handle); }
-    Library(const Library&) = delete;
-    Library& operator=(const Library&) = delete;
-    FT_Library handle;
+struct FreeTypeLibraryTraits {
+    using Handle = FT_Library;
+    static Handle Empty() { return nullptr; }
+    void Free(Handle handle) const { FT_Done_FreeType(handle); }
 };
 
-struct SoftFontFactory::Config {
-    explicit Config(FcConfig* c) : handle(c) {}
-    ~Config() { FcConfigDestroy(handle); }
-    Config(const Config&) = delete;
-    Config& operator=(const Config&) = delete;
-    FcConfig* handle;
+struct FontConfigTraits {
+    using Handle = FcConfig*;
+    static Handle Empty() { return nullptr; }
+    void Free(Handle handle) const { FcConfigDestroy(handle); }
+};
+
+struct SoftFontFactory::Library : UniqueHandle<FreeTypeLibraryTraits> {
+    using UniqueHandle::UniqueHandle;
+};
+
+struct SoftFontFactory::Config : UniqueHandle<FontConfigTraits> {
+    using UniqueHandle::UniqueHandle;
 };
 
 struct SoftFace::Impl {
@@ -269,9 +274,9 @@ bool SoftFontFactory::IsReady() const { return library_ && config_; }
 std::unique_ptr<Font> SoftFontFactory::CreateFontIndirect(const LogFont& d) {
     if (!IsReady()) return std::make_unique<SoftFont>(d, nullptr);
     Match match;
-    if (!MatchDescription(config_->handle, d, match)) return std::make_unique<SoftFont>(d, nullptr);
+    if (!MatchDescription(config_->get(), d, match)) return std::make_unique<SoftFont>(d, nullptr);
     FT_Face ftFace = nullptr;
-    if (FT_New_Face(library_->handle, match.file.c_str(), match.index, &ftFace) != 0)
+    if (FT_New_Face(library_->get(), match.file.c_str(), match.index, &ftFace) != 0)
         return std::make_unique<SoftFont>(d, nullptr);
     auto impl = std::make_unique<SoftFace::Impl>(library_, ftFace);
     impl->embolden = match.embolden;
