@@ -141,6 +141,22 @@ bool ParseSeasonResults(const std::string& text, SeasonResults& out, std::string
         error = Where(text, e.byte > 0 ? e.byte - 1 : 0) + ": " +
                 (colon == std::string::npos ? what : what.substr(colon + 2));
         return false;
+    } catch (const json::exception& e) {
+        // Well-formed but beyond what the library holds, such as a number
+        // past the range of a double: as unreadable as a syntax error. The
+        // library names the number but not where it stands; the text does.
+        const std::string what = e.what();
+        const std::size_t bracket = what.find("] ");
+        const std::string reason = bracket == std::string::npos ? what : what.substr(bracket + 2);
+        const std::size_t open = reason.find('\'');
+        const std::size_t close = open == std::string::npos ? open : reason.find('\'', open + 1);
+        std::size_t at = 0;
+        if (close != std::string::npos) {
+            at = text.find(reason.substr(open + 1, close - open - 1));
+            if (at == std::string::npos) at = 0;
+        }
+        error = Where(text, at) + ": " + reason;
+        return false;
     }
     if (!doc.is_object()) {
         error = "line 1: not a JSON object";
