@@ -179,11 +179,13 @@ inline void CheckEventSequence(std::string_view in, const MarkupRun& run, const 
         return;
     }
     v.Expect(!run.stopSetOnEntry, "a callback was entered with stop already set");
-    v.Expect(run.returned <= in.size(), "the returned position " + std::to_string(run.returned) +
-                                            " is past the input's " + std::to_string(in.size()) + " bytes");
+    v.Check(run.returned <= in.size(),
+            [&] { return "the returned position " + std::to_string(run.returned) + " is past the input's "
+                + std::to_string(in.size()) + " bytes"; });
     if (s.stopAt == MarkupEventLog::kNever)
-        v.Expect(run.returned == in.size(), "no handler stopped, yet the parse returned " +
-                                                std::to_string(run.returned) + " of " + std::to_string(in.size()));
+        v.Check(run.returned == in.size(),
+                [&] { return "no handler stopped, yet the parse returned " + std::to_string(run.returned)
+                    + " of " + std::to_string(in.size()); });
     const bool framed = (s.mask & MarkupParser::NotifyDocument) != 0;
     if (framed) {
         if (!v.Expect(ev.size() >= 2, "a document without its start and end events")) return;
@@ -196,7 +198,8 @@ inline void CheckEventSequence(std::string_view in, const MarkupRun& run, const 
     for (std::size_t i = 0; i < ev.size() && v.ok(); ++i) {
         const MarkupEvent& e = ev[i];
         auto expect = [&](bool ok, const char* what) {
-            return v.Check(ok, [&] { return std::string(what) + " (" + Describe(e) + ", event " + std::to_string(i) + ")"; });
+            return v.Check(ok, [&] { return std::string(what) + " (" + Describe(e) + ", event "
+                + std::to_string(i) + ")"; });
         };
         const bool document = e.kind == MarkupEvent::kDocumentStart || e.kind == MarkupEvent::kDocumentEnd;
         if (document) {
@@ -347,18 +350,22 @@ inline Verdict CheckMarkupEvents(const std::uint8_t* data, std::size_t size) {
         // Where no reference holds a "<", decoding moves no tag: the
         // two runs differ only in their texts, and there only by decoding.
         const std::vector<MarkupEvent> ca = Comparable(a.events, in.size()), cb = Comparable(b.events, in.size());
-        if (v.Expect(ca.size() == cb.size(), "decoding changed the number of events: " + std::to_string(ca.size()) +
-                                                 " against " + std::to_string(cb.size()) + " undecoded")) {
+        if (v.Check(ca.size() == cb.size(),
+                    [&] { return "decoding changed the number of events: " + std::to_string(ca.size())
+                        + " against " + std::to_string(cb.size()) + " undecoded"; })) {
             for (std::size_t i = 0; i < ca.size() && v.ok(); ++i) {
                 const MarkupEvent& x = ca[i];
                 const MarkupEvent& y = cb[i];
                 if (x.kind == MarkupEvent::kText && y.kind == MarkupEvent::kText) {
-                    v.Check(x.position == y.position, [&] { return "a decoded text moved: " + Describe(x) + " / " + Describe(y); });
-                    v.Check(x.data.size() <= y.data.size(), [&] { return "decoding lengthened a text: " + Describe(x); });
+                    v.Check(x.position == y.position, [&] { return "a decoded text moved: " + Describe(x) + " / "
+                        + Describe(y); });
+                    v.Check(x.data.size() <= y.data.size(), [&] { return "decoding lengthened a text: "
+                        + Describe(x); });
                     if (y.data.find('&') == std::string::npos)
                         v.Check(x.data == y.data, [&] { return "a text without references changed: " + Describe(x); });
                 } else {
-                    v.Check(x.SameAs(y), [&] { return "decoding changed a tag or comment: " + Describe(x) + " / " + Describe(y); });
+                    v.Check(x.SameAs(y), [&] { return "decoding changed a tag or comment: " + Describe(x) + " / "
+                        + Describe(y); });
                 }
             }
         }
@@ -372,15 +379,16 @@ inline Verdict CheckMarkupEvents(const std::uint8_t* data, std::size_t size) {
         stopped.stopAt = static_cast<std::size_t>(h % callbacks);
         const MarkupRun c = RunMarkup(raw, stopped);
         CheckEventSequence(in, c, stopped, v);
-        if (v.Expect(c.events.size() == stopped.stopAt + 2,
-                     "stopping at callback " + std::to_string(stopped.stopAt) + " left " +
-                         std::to_string(c.events.size()) + " events")) {
+        if (v.Check(c.events.size() == stopped.stopAt + 2,
+                    [&] { return "stopping at callback " + std::to_string(stopped.stopAt) + " left "
+                        + std::to_string(c.events.size()) + " events"; })) {
             for (std::size_t i = 0; i <= stopped.stopAt && v.ok(); ++i)
-                v.Check(c.events[i].SameAs(a.events[i]), [&] { return "a stopped run differs at event " + std::to_string(i); });
+                v.Check(c.events[i].SameAs(a.events[i]), [&] { return "a stopped run differs at event "
+                    + std::to_string(i); });
             v.Expect(c.events.back().stop, "the document end was not told of the stop");
-            v.Expect(c.returned == c.events[stopped.stopAt].position,
-                     "a stopped parse returned " + std::to_string(c.returned) + " instead of its position " +
-                         std::to_string(c.events[stopped.stopAt].position));
+            v.Check(c.returned == c.events[stopped.stopAt].position,
+                    [&] { return "a stopped parse returned " + std::to_string(c.returned)
+                        + " instead of its position " + std::to_string(c.events[stopped.stopAt].position); });
         }
     }
 
@@ -393,8 +401,8 @@ inline Verdict CheckMarkupEvents(const std::uint8_t* data, std::size_t size) {
         const MarkupRun d = RunMarkup(raw, partial);
         CheckEventSequence(in, d, partial, v);
         std::string why;
-        v.Expect(SameEvents(OnlyKinds(d.events, partial.mask), OnlyKinds(a.events, partial.mask), why),
-                 "notifying fewer kinds changed the rest: " + why);
+        v.Check(SameEvents(OnlyKinds(d.events, partial.mask), OnlyKinds(a.events, partial.mask), why),
+                [&] { return "notifying fewer kinds changed the rest: " + why; });
     }
 
     if (v.ok()) {
@@ -403,7 +411,8 @@ inline Verdict CheckMarkupEvents(const std::uint8_t* data, std::size_t size) {
         const MarkupRun e = RunMarkup(in, exact);
         CheckEventSequence(in, e, exact, v);
         std::string why;
-        v.Expect(SameEvents(e.events, a.events, why), "an unterminated buffer parsed differently: " + why);
+        v.Check(SameEvents(e.events, a.events, why),
+                [&] { return "an unterminated buffer parsed differently: " + why; });
     }
     return v;
 }
@@ -419,18 +428,22 @@ inline Verdict CheckCharReference(const std::uint8_t* data, std::size_t size) {
     unsigned char first = 0x5A, second = 0xA5;
     const int n = DecodeCharReference(text.c_str(), first);
     const std::size_t m = DecodeCharReference(text.c_str(), semicolon, second);
-    v.Expect(n >= 0 && static_cast<std::size_t>(n) == m,
-             "the two decoders disagree: " + std::to_string(n) + " and " + std::to_string(m) + " for " + Show(text));
+    v.Check(n >= 0 && static_cast<std::size_t>(n) == m,
+            [&] { return "the two decoders disagree: " + std::to_string(n) + " and " + std::to_string(m)
+                + " for " + Show(text); });
     if (n == 0) {
-        v.Expect(first == 0x5A && second == 0xA5, "a refused reference still wrote its byte: " + Show(text));
+        v.Check(first == 0x5A && second == 0xA5,
+                [&] { return "a refused reference still wrote its byte: " + Show(text); });
     } else {
-        v.Expect(first == second, "the two decoders gave different bytes for " + Show(text));
-        v.Expect(semicolon != nullptr && static_cast<std::size_t>(n) == static_cast<std::size_t>(semicolon - text.c_str()) + 1,
-                 "a reference that does not end at the first \";\": " + Show(text));
+        v.Check(first == second, [&] { return "the two decoders gave different bytes for " + Show(text); });
+        v.Check(semicolon != nullptr && static_cast<std::size_t>(n) == static_cast<std::size_t>(semicolon - text.c_str()) + 1,
+                [&] { return "a reference that does not end at the first \";\": " + Show(text); });
         std::size_t q = 0;
         while (q < text.size() && IsMarkupSpace(text[q])) ++q;
-        v.Expect(q < text.size() && text[q] == '&', "a reference that does not start at \"&\": " + Show(text));
-        v.Expect(static_cast<std::size_t>(n) >= q + 3, "a reference shorter than \"&x;\": " + Show(text));
+        v.Check(q < text.size() && text[q] == '&',
+                [&] { return "a reference that does not start at \"&\": " + Show(text); });
+        v.Check(static_cast<std::size_t>(n) >= q + 3,
+                [&] { return "a reference shorter than \"&x;\": " + Show(text); });
         // "&#" and plain digits: the byte is the number's low eight bits.
         if (v.ok() && text[q + 1] == '#') {
             const std::string digits = text.substr(q + 2, static_cast<std::size_t>(n) - q - 3);
@@ -441,13 +454,13 @@ inline Verdict CheckCharReference(const std::uint8_t* data, std::size_t size) {
                 value = value * 10 + static_cast<unsigned long>(c - '0');
             }
             if (plain)
-                v.Expect(first == static_cast<unsigned char>(value & 0xFF),
-                         "a decimal reference gave the wrong byte: " + Show(text));
+                v.Check(first == static_cast<unsigned char>(value & 0xFF),
+                        [&] { return "a decimal reference gave the wrong byte: " + Show(text); });
         }
     }
     unsigned char untouched = 0x77;
-    v.Expect(DecodeCharReference(text.c_str(), nullptr, untouched) == 0 && untouched == 0x77,
-             "a reference without a \";\" was decoded: " + Show(text));
+    v.Check(DecodeCharReference(text.c_str(), nullptr, untouched) == 0 && untouched == 0x77,
+            [&] { return "a reference without a \";\" was decoded: " + Show(text); });
 
     // In a buffer that ends at the ";", with nothing readable behind it.
     if (semicolon != nullptr) {
@@ -456,7 +469,8 @@ inline Verdict CheckCharReference(const std::uint8_t* data, std::size_t size) {
         std::memcpy(exact.get(), text.data(), len);
         unsigned char third = 0x5A;
         const std::size_t k = DecodeCharReference(exact.get(), exact.get() + len - 1, third);
-        v.Expect(k == m && (k == 0 || third == second), "a buffer ending at the \";\" decoded differently: " + Show(text));
+        v.Check(k == m && (k == 0 || third == second),
+                [&] { return "a buffer ending at the \";\" decoded differently: " + Show(text); });
     }
     return v;
 }
@@ -470,12 +484,15 @@ inline Verdict CheckSetValue(const std::uint8_t* data, std::size_t size) {
 
     MarkupAttribute set;
     set.SetValue(raw);
-    v.Expect(set.value() == decoded, "SetValue stored something else than DecodeValue gives for " + Show(raw));
+    v.Check(set.value() == decoded,
+            [&] { return "SetValue stored something else than DecodeValue gives for " + Show(raw); });
     MarkupAttribute lazy;
     lazy.SetRawValue(raw);
-    v.Expect(lazy.value() == decoded, "a value decoded on first read differs from SetValue for " + Show(raw));
-    v.Expect(lazy.value() == decoded, "a second read of a lazily decoded value changed it for " + Show(raw));
-    v.Expect(decoded.size() <= raw.size(), "decoding lengthened " + Show(raw));
+    v.Check(lazy.value() == decoded,
+            [&] { return "a value decoded on first read differs from SetValue for " + Show(raw); });
+    v.Check(lazy.value() == decoded,
+            [&] { return "a second read of a lazily decoded value changed it for " + Show(raw); });
+    v.Check(decoded.size() <= raw.size(), [&] { return "decoding lengthened " + Show(raw); });
 
     if (raw.find('&') == std::string::npos) {
         // Without references the rules alone apply: trim, drop LF, CR and
@@ -488,7 +505,8 @@ inline Verdict CheckSetValue(const std::uint8_t* data, std::size_t size) {
             if (raw[i] == '\n') continue;
             expected += raw[i] == '\r' || raw[i] == '\t' ? ' ' : raw[i];
         }
-        v.Expect(decoded == expected, "a value without references came out as " + Show(decoded) + " from " + Show(raw));
+        v.Check(decoded == expected,
+                [&] { return "a value without references came out as " + Show(decoded) + " from " + Show(raw); });
     }
 
     // The same bytes as a quoted value in a tag give the same value.
@@ -496,9 +514,10 @@ inline Verdict CheckSetValue(const std::uint8_t* data, std::size_t size) {
         MarkupAttribute parsed;
         const std::string attribute = " a=\"" + raw + "\"";
         const std::size_t n = parsed.Parse(attribute.c_str());
-        v.Expect(n == attribute.size(), "a quoted value was not read to its closing quote: " + Show(raw));
-        v.Expect(parsed.name() == "a" && parsed.value() == decoded,
-                 "a quoted value read from a tag differs from SetValue for " + Show(raw));
+        v.Check(n == attribute.size(),
+                [&] { return "a quoted value was not read to its closing quote: " + Show(raw); });
+        v.Check(parsed.name() == "a" && parsed.value() == decoded,
+                [&] { return "a quoted value read from a tag differs from SetValue for " + Show(raw); });
     }
     return v;
 }
@@ -544,11 +563,14 @@ public:
         const int before = static_cast<int>(stored.size());
         const int now = theStandings.GetSize();
         // One head row and one body row at most, when a cell is both.
-        v_.Check(now >= before && now <= before + 2, [&] { return "one text stored " + std::to_string(now - before) + " rows"; });
+        v_.Check(now >= before && now <= before + 2, [&] { return "one text stored "
+            + std::to_string(now - before) + " rows"; });
         for (int r = before; r < now && v_.ok(); ++r) {
             const StandingsRow& row = theStandings.ElementAt(r);
-            v_.Check(row[1].empty(), [&] { return "row " + std::to_string(r) + " was stored with cell 1 " + Show(row[1]); });
-            v_.Check(row[10] == text, [&] { return "row " + std::to_string(r) + " was not completed by the text " + Show(text); });
+            v_.Check(row[1].empty(), [&] { return "row " + std::to_string(r) + " was stored with cell 1 "
+                + Show(row[1]); });
+            v_.Check(row[10] == text, [&] { return "row " + std::to_string(r) + " was not completed by the text "
+                + Show(text); });
             for (int c = 0; c < 11; ++c)
                 v_.Check(row[c].empty() || seen_.count(row[c]) == 1, [&] {
                     return "row " + std::to_string(r) + " cell " + std::to_string(c) + " holds " + Show(row[c]) +

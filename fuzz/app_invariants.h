@@ -24,14 +24,17 @@ inline Verdict CheckCommandLine(const std::uint8_t* data, std::size_t size) {
 
     const std::size_t i = line.find_first_of("/-");
     if (i == std::string::npos || i + 1 >= line.size()) {
-        v.Expect(mode.letter == 'C' && mode.parent == 0, "a line without a switch letter did not give the dialog" + where);
+        v.Check(mode.letter == 'C' && mode.parent == 0,
+                [&] { return "a line without a switch letter did not give the dialog" + where; });
     } else {
-        v.Expect(mode.letter == AsciiLower(line[i + 1]), "the mode is not the letter of the first switch" + where);
+        v.Check(mode.letter == AsciiLower(line[i + 1]),
+                [&] { return "the mode is not the letter of the first switch" + where; });
     }
-    v.Expect(!(mode.letter >= 'A' && mode.letter <= 'Z') || mode.letter == 'C', "an upper-case mode letter" + where);
+    v.Check(!(mode.letter >= 'A' && mode.letter <= 'Z') || mode.letter == 'C',
+            [&] { return "an upper-case mode letter" + where; });
     if (mode.parent != 0) {
-        v.Expect(mode.letter == 'p', "a parent handle for a mode other than preview" + where);
-        v.Expect(line.size() > i + 3, "a parent handle read from nothing" + where);
+        v.Check(mode.letter == 'p', [&] { return "a parent handle for a mode other than preview" + where; });
+        v.Check(line.size() > i + 3, [&] { return "a parent handle read from nothing" + where; });
     }
     // "/p 1234" and "/p1234": blanks, then at most nine digits, is that number.
     if (mode.letter == 'p' && line.size() > i + 3) {
@@ -43,12 +46,13 @@ inline Verdict CheckCommandLine(const std::uint8_t* data, std::size_t size) {
             value = value * 10 + static_cast<std::uintptr_t>(line[k + digits] - '0');
             ++digits;
         }
-        if (digits >= 1 && digits <= 9) v.Expect(mode.parent == value, "the preview parent is not its number" + where);
+        if (digits >= 1 && digits <= 9) v.Check(mode.parent == value,
+                                                [&] { return "the preview parent is not its number" + where; });
         if (digits == 0 && !(k < line.size() && (line[k] == '+' || line[k] == '-')))
-            v.Expect(mode.parent == 0, "a preview parent from a text without digits" + where);
+            v.Check(mode.parent == 0, [&] { return "a preview parent from a text without digits" + where; });
     }
-    v.Expect(ParseCommandLine(line).letter == mode.letter && ParseCommandLine(line).parent == mode.parent,
-             "the same line read twice differs" + where);
+    v.Check(ParseCommandLine(line).letter == mode.letter && ParseCommandLine(line).parent == mode.parent,
+            [&] { return "the same line read twice differs" + where; });
     return v;
 }
 
@@ -72,22 +76,21 @@ inline Verdict CheckStandingsAddress(const std::uint8_t* data, std::size_t size)
                                 c == '-' || c == '.' || c == '_' || c == '~';
         if (unreserved) {
             decoded += c;
-        } else if (v.Expect(c == '%' && i + 2 < encoded.size() && HexValue(encoded[i + 1]) >= 0 &&
-                                HexValue(encoded[i + 2]) >= 0,
-                            "an encoded code holds " + Show(std::string(1, c)) + where)) {
+        } else if (v.Check(c == '%' && i + 2 < encoded.size() && HexValue(encoded[i + 1]) >= 0 && HexValue(encoded[i + 2]) >= 0,
+                           [&] { return "an encoded code holds " + Show(std::string(1, c)) + where; })) {
             decoded += static_cast<char>(HexValue(encoded[i + 1]) * 16 + HexValue(encoded[i + 2]));
             i += 2;
         }
     }
-    v.Expect(decoded == code, "the encoded code does not decode to itself" + where);
+    v.Check(decoded == code, [&] { return "the encoded code does not decode to itself" + where; });
 
     ParsedUrl parts;
     const std::string url = ComposeStandingsUrl("standings.invalid:8080", code);
-    if (v.Expect(ParseUrl(url, parts), "the standings address is no URL" + where)) {
-        v.Expect(parts.http && parts.host == "standings.invalid" && parts.port == 8080,
-                 "the code changed the server of the standings address" + where);
-        v.Expect(parts.path == std::string(kStandingsPathPrefix) + encoded + kStandingsPathSuffix,
-                 "the code changed the path of the standings address" + where);
+    if (v.Check(ParseUrl(url, parts), [&] { return "the standings address is no URL" + where; })) {
+        v.Check(parts.http && parts.host == "standings.invalid" && parts.port == 8080,
+                [&] { return "the code changed the server of the standings address" + where; });
+        v.Check(parts.path == std::string(kStandingsPathPrefix) + encoded + kStandingsPathSuffix,
+                [&] { return "the code changed the path of the standings address" + where; });
     }
     return v;
 }

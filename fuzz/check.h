@@ -22,6 +22,10 @@ public:
         if (!condition) Fail(what);
         return condition;
     }
+    bool Expect(bool condition, const char* what) {
+        if (!condition) Fail(what);
+        return condition;
+    }
     // The same, with the message made only when it is needed: checks run
     // once per event of every input, and messages are not free.
     template <class Message>

@@ -47,13 +47,14 @@ inline Verdict CheckFontSpec(const std::uint8_t* data, std::size_t size) {
     const LogFont lf = FontSpecToLogFont(spec);
     const std::string where = " for " + Show(spec);
 
-    v.Expect(lf.lfFaceName[31] == '\0', "a face name without its terminator" + where);
-    v.Expect(lf.lfQuality == 3 && lf.lfPitchAndFamily == 0x12, "quality or pitch is not the board's own" + where);
-    v.Expect(lf.lfWidth == 0 && lf.lfEscapement == 0 && lf.lfOrientation == 0 && lf.lfOutPrecision == 0 &&
-                 lf.lfClipPrecision == 0,
-             "a field no spec names was set" + where);
-    v.Expect(lf.lfItalic <= 1 && lf.lfUnderline <= 1 && lf.lfStrikeOut <= 1, "an option flag other than 0 or 1" + where);
-    v.Expect(lf.lfHeight != INT32_MIN, "a height whose size cannot be negated" + where);
+    v.Check(lf.lfFaceName[31] == '\0', [&] { return "a face name without its terminator" + where; });
+    v.Check(lf.lfQuality == 3 && lf.lfPitchAndFamily == 0x12,
+            [&] { return "quality or pitch is not the board's own" + where; });
+    v.Check(lf.lfWidth == 0 && lf.lfEscapement == 0 && lf.lfOrientation == 0 && lf.lfOutPrecision == 0 && lf.lfClipPrecision == 0,
+            [&] { return "a field no spec names was set" + where; });
+    v.Check(lf.lfItalic <= 1 && lf.lfUnderline <= 1 && lf.lfStrikeOut <= 1,
+            [&] { return "an option flag other than 0 or 1" + where; });
+    v.Check(lf.lfHeight != INT32_MIN, [&] { return "a height whose size cannot be negated" + where; });
 
     // The face is "Arial", or the text after the last comma, or the field
     // before a trailing option letter, or the whole spec: cut to 31 bytes.
@@ -69,17 +70,16 @@ inline Verdict CheckFontSpec(const std::uint8_t* data, std::size_t size) {
     for (const std::string& c : candidates) known = known || IsPrefixOf(lf.lfFaceName, c);
     v.Check(known, [&] { return "a face name from nowhere: " + Show(std::string(lf.lfFaceName, 31)) + where; });
     if (lastComma == std::string::npos) {
-        v.Expect(lf.lfHeight == -12 && lf.lfWeight == 400 && lf.lfItalic == 0 && lf.lfUnderline == 0 &&
-                     lf.lfStrikeOut == 0 && lf.lfCharSet == 0,
-                 "a spec without a comma changed more than the face" + where);
+        v.Check(lf.lfHeight == -12 && lf.lfWeight == 400 && lf.lfItalic == 0 && lf.lfUnderline == 0 && lf.lfStrikeOut == 0 && lf.lfCharSet == 0,
+                [&] { return "a spec without a comma changed more than the face" + where; });
     }
 
     RecordingFontFactory factory;
     const std::unique_ptr<Font> font = CreateFontFromSpec(factory, spec);
-    v.Expect(font && std::memcmp(&font->Description(), &lf, sizeof lf) == 0,
-             "the font factory was handed another description" + where);
+    v.Check(font && std::memcmp(&font->Description(), &lf, sizeof lf) == 0,
+            [&] { return "the font factory was handed another description" + where; });
     const LogFont again = FontSpecToLogFont(spec);
-    v.Expect(std::memcmp(&again, &lf, sizeof lf) == 0, "the same spec read twice differs" + where);
+    v.Check(std::memcmp(&again, &lf, sizeof lf) == 0, [&] { return "the same spec read twice differs" + where; });
     return v;
 }
 
@@ -136,27 +136,29 @@ inline Verdict CheckPackedDib(const std::uint8_t* data, std::size_t size, DibIma
     if (!v.Expect(h != nullptr, "a loaded picture without a header")) return v;
     const int w = image.GetWidth(), ht = image.GetHeight();
     const unsigned bits = h->biBitCount;
-    v.Expect(w >= 1 && w <= 16384 && ht >= 1 && ht <= 16384,
-             "a loaded picture of " + std::to_string(w) + " x " + std::to_string(ht));
+    v.Check(w >= 1 && w <= 16384 && ht >= 1 && ht <= 16384,
+            [&] { return "a loaded picture of " + std::to_string(w) + " x " + std::to_string(ht); });
     v.Expect(h->biSize == 40 && h->biPlanes == 1 && h->biCompression == 0 && h->biClrUsed == 0,
              "a loaded header that is not a plain one");
-    v.Expect(bits == 1 || bits == 4 || bits == 8 || bits == 24, "a loaded depth of " + std::to_string(bits));
+    v.Check(bits == 1 || bits == 4 || bits == 8 || bits == 24,
+            [&] { return "a loaded depth of " + std::to_string(bits); });
     if (!v.ok()) return v;
     const std::size_t stride = (static_cast<std::size_t>(bits) * static_cast<std::size_t>(w) + 31) / 32 * 4;
-    v.Expect(image.RowSize() == stride, "rows of " + std::to_string(image.RowSize()) + " bytes, not " + std::to_string(stride));
+    v.Check(image.RowSize() == stride,
+            [&] { return "rows of " + std::to_string(image.RowSize()) + " bytes, not " + std::to_string(stride); });
     v.Expect(image.bits().size() == stride * static_cast<std::size_t>(ht) && h->biSizeImage == image.bits().size(),
              "the pixels are not rows times height");
     const std::size_t colours = bits <= 8 ? (std::size_t{1} << bits) : 0;
     v.Expect(image.info().size() == 40 + 4 * colours && static_cast<std::size_t>(image.ColorCount()) == colours,
              "a colour table that is not complete");
-    v.Expect(image.palette().size() == colours, "a palette of " + std::to_string(image.palette().size()) +
-                                                    " entries for " + std::to_string(colours) + " colours");
+    v.Check(image.palette().size() == colours,
+            [&] { return "a palette of " + std::to_string(image.palette().size()) + " entries for "
+                + std::to_string(colours) + " colours"; });
     for (std::size_t i = 0; i < colours && v.ok(); ++i) {
         const RgbQuad& q = image.colors()[i];
         const PaletteEntry& p = image.palette()[i];
-        v.Expect(q.rgbReserved == 0 && p.peFlags == 0 && p.peRed == q.rgbRed && p.peGreen == q.rgbGreen &&
-                     p.peBlue == q.rgbBlue,
-                 "palette entry " + std::to_string(i) + " is not its table entry");
+        v.Check(q.rgbReserved == 0 && p.peFlags == 0 && p.peRed == q.rgbRed && p.peGreen == q.rgbGreen && p.peBlue == q.rgbBlue,
+                [&] { return "palette entry " + std::to_string(i) + " is not its table entry"; });
     }
     v.Expect(image.resourceId() == 0 && !image.platformPalette, "a packed picture kept a resource id or palette");
 
@@ -218,8 +220,9 @@ void CheckPaintedInside(const DibImage& image, PixelCanvas& canvas, std::uint64_
             for (int px = 0; px < cw && v.ok(); ++px) {
                 if (canvas.PixelAt(px, py) == background) continue;
                 const bool inside = px >= area.left && px < area.right && py >= area.top && py < area.bottom;
-                v.Expect(inside, "painting touched (" + std::to_string(px) + ", " + std::to_string(py) +
-                                     ") outside its rectangle in round " + std::to_string(round));
+                v.Check(inside,
+                        [&] { return "painting touched (" + std::to_string(px) + ", " + std::to_string(py)
+                            + ") outside its rectangle in round " + std::to_string(round); });
                 bool covered = false;
                 for (const Rect& r : changed)
                     covered = covered || (px >= r.left && px < r.right && py >= r.top && py < r.bottom);

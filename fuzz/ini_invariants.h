@@ -100,13 +100,12 @@ inline bool PlainIniName(const std::string& s) {
 }
 
 inline void CheckReadValue(const std::string& content, const std::string& value, const std::string& what, Verdict& v) {
-    v.Expect(value.find('\n') == std::string::npos, "a value with a line break: " + what);
-    v.Expect(content.find(value) != std::string::npos, "a value that is not in the file: " + what);
+    v.Check(value.find('\n') == std::string::npos, [&] { return "a value with a line break: " + what; });
+    v.Check(content.find(value) != std::string::npos, [&] { return "a value that is not in the file: " + what; });
     // Blanks survive at an end only inside the quotes that kept them.
     if (!value.empty() && (IsIniBlank(value.front()) || IsIniBlank(value.back())))
-        v.Expect(content.find("\"" + value + "\"") != std::string::npos ||
-                     content.find("'" + value + "'") != std::string::npos,
-                 "an untrimmed value outside quotes: " + what);
+        v.Check(content.find("\"" + value + "\"") != std::string::npos || content.find("'" + value + "'") != std::string::npos,
+                [&] { return "an untrimmed value outside quotes: " + what; });
 }
 
 // `directory` must exist; the check leaves its profile file there.
@@ -115,7 +114,7 @@ inline Verdict CheckIniProfile(const std::uint8_t* data, std::size_t size, const
     const std::string content(reinterpret_cast<const char*>(data), size);
     IniProfile profile("fuzz", directory);
     const std::string path = profile.FilePath();
-    if (!v.Expect(WriteFile(path, content), "cannot write the profile file " + path)) return v;
+    if (!v.Check(WriteFile(path, content), [&] { return "cannot write the profile file " + path; })) return v;
 
     const std::string kDefault = "\x01(default)";
     const std::vector<IniName> names = NamesInFile(content, 10);
@@ -141,21 +140,21 @@ inline Verdict CheckIniProfile(const std::uint8_t* data, std::size_t size, const
     const std::string what = "[" + Show(target.first) + "] " + Show(target.second) + " = " + Show(value);
     if (PlainIniName(target.first) && PlainIniName(target.second) && target.second[0] != '#' &&
         target.second[0] != ';' && writable)
-        v.Expect(ok, "a plain write was refused: " + what);
-    if (!writable) v.Expect(!ok, "a value with a line break or NUL was written: " + what);
+        v.Check(ok, [&] { return "a plain write was refused: " + what; });
+    if (!writable) v.Check(!ok, [&] { return "a value with a line break or NUL was written: " + what; });
     if (!ok) {
-        v.Expect(after == content, "a refused write changed the file: " + what);
+        v.Check(after == content, [&] { return "a refused write changed the file: " + what; });
         return v;
     }
 
-    v.Expect(profile.GetProfileString(target.first, target.second, kDefault) == value,
-             "a written value does not read back: " + what);
+    v.Check(profile.GetProfileString(target.first, target.second, kDefault) == value,
+            [&] { return "a written value does not read back: " + what; });
     for (std::size_t i = 0; i < names.size() && v.ok(); ++i) {
         const bool same = SameIniName(names[i].first, target.first) && SameIniName(names[i].second, target.second);
         const std::string now = profile.GetProfileString(names[i].first, names[i].second, kDefault);
-        v.Expect(now == (same ? value : before[i]), "writing " + what + " changed [" + Show(names[i].first) + "] " +
-                                                        Show(names[i].second) + " from " + Show(before[i]) + " to " +
-                                                        Show(now));
+        v.Check(now == (same ? value : before[i]),
+                [&] { return "writing " + what + " changed [" + Show(names[i].first) + "] "
+                    + Show(names[i].second) + " from " + Show(before[i]) + " to " + Show(now); });
     }
 
     // One line replaced, or a few added at one place; the rest as it was.
@@ -166,9 +165,9 @@ inline Verdict CheckIniProfile(const std::uint8_t* data, std::size_t size, const
     while (suffix < oldLines.size() - prefix && suffix < newLines.size() - prefix &&
            oldLines[oldLines.size() - 1 - suffix] == newLines[newLines.size() - 1 - suffix])
         ++suffix;
-    v.Expect(oldLines.size() - prefix - suffix <= 1 && newLines.size() - prefix - suffix <= 4,
-             "writing " + what + " changed more than its own line: " + std::to_string(oldLines.size() - prefix - suffix) +
-                 " old lines became " + std::to_string(newLines.size() - prefix - suffix));
+    v.Check(oldLines.size() - prefix - suffix <= 1 && newLines.size() - prefix - suffix <= 4,
+            [&] { return "writing " + what + " changed more than its own line: "
+                + std::to_string(oldLines.size() - prefix - suffix) + " old lines became " + std::to_string(newLines.size() - prefix - suffix); });
     return v;
 }
 

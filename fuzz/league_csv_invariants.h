@@ -49,7 +49,8 @@ inline Verdict CheckLeagueCsv(const std::uint8_t* data, std::size_t size) {
             while (k < error.size() && error[k] >= '0' && error[k] <= '9') n = n * 10 + static_cast<std::size_t>(error[k++] - '0');
             numbered = k > 5 && n >= 1 && n <= lines && error.compare(k, 2, ": ") == 0 && error.size() > k + 2;
         }
-        v.Expect(numbered || error == "no team lines", "a refusal without a line-numbered reason: " + Show(error));
+        v.Check(numbered || error == "no team lines",
+                [&] { return "a refusal without a line-numbered reason: " + Show(error); });
         return v;
     }
     if (!v.Expect(!league.teams.empty(), "an accepted file without teams")) return v;
@@ -58,13 +59,15 @@ inline Verdict CheckLeagueCsv(const std::uint8_t* data, std::size_t size) {
         const std::string where = " in team " + std::to_string(t + 1);
         std::string position = team.position;
         if (!position.empty() && position.back() == '.') position.pop_back();
-        v.Expect(!position.empty() && position[0] != '+' && position[0] != '-' && WholeNumber(position, 0, 9999),
-                 "a position that is no number: " + Show(team.position) + where);
-        v.Expect(!team.name.empty(), "an empty name" + where);
+        v.Check(!position.empty() && position[0] != '+' && position[0] != '-' && WholeNumber(position, 0, 9999),
+                [&] { return "a position that is no number: " + Show(team.position) + where; });
+        v.Check(!team.name.empty(), [&] { return "an empty name" + where; });
         for (unsigned char c : team.name)
-            v.Expect(c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0), "a control byte in the name " + Show(team.name) + where);
+            v.Check(c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0),
+                    [&] { return "a control byte in the name " + Show(team.name) + where; });
         for (const std::string& f : team.figures)
-            v.Expect(WholeNumber(f, -99999, 99999), "a figure that is no whole number: " + Show(f) + where);
+            v.Check(WholeNumber(f, -99999, 99999),
+                    [&] { return "a figure that is no whole number: " + Show(f) + where; });
     }
     if (!v.ok()) return v;
 
@@ -76,22 +79,22 @@ inline Verdict CheckLeagueCsv(const std::uint8_t* data, std::size_t size) {
     v.Expect(FetchStandings(client, "http://standings.invalid/"), "the served page did not download");
     // The table keeps the head and the first kMaxStandingsRows - 1 teams.
     const std::size_t kept = std::min(league.teams.size(), static_cast<std::size_t>(kMaxStandingsRows - 1));
-    if (v.Expect(theStandings.GetSize() == static_cast<int>(kept) + 1,
-                 "the served page gave " + std::to_string(theStandings.GetSize()) + " rows for " +
-                     std::to_string(league.teams.size()) + " teams")) {
+    if (v.Check(theStandings.GetSize() == static_cast<int>(kept) + 1,
+                [&] { return "the served page gave " + std::to_string(theStandings.GetSize()) + " rows for "
+                    + std::to_string(league.teams.size()) + " teams"; })) {
         const StandingsRow& head = theStandings.ElementAt(0);
         for (int c = 0; c < 11; ++c)
-            v.Expect(head[c] == (c == 1 ? std::string() : std::string(kLeagueHeaderTexts[c])),
-                     "head cell " + std::to_string(c) + " is " + Show(head[c]));
+            v.Check(head[c] == (c == 1 ? std::string() : std::string(kLeagueHeaderTexts[c])),
+                    [&] { return "head cell " + std::to_string(c) + " is " + Show(head[c]); });
         for (std::size_t t = 0; t < kept && v.ok(); ++t) {
             const LeagueTeam& team = league.teams[t];
             const StandingsRow& row = theStandings.ElementAt(static_cast<int>(t) + 1);
             std::vector<std::string> expected = {team.position, "", team.name};
             expected.insert(expected.end(), team.figures.begin(), team.figures.end());
             for (int c = 0; c < 11; ++c)
-                v.Expect(row[c] == expected[static_cast<std::size_t>(c)],
-                         "team " + std::to_string(t + 1) + " cell " + std::to_string(c) + " came back as " +
-                             Show(row[c]) + " instead of " + Show(expected[static_cast<std::size_t>(c)]));
+                v.Check(row[c] == expected[static_cast<std::size_t>(c)],
+                        [&] { return "team " + std::to_string(t + 1) + " cell " + std::to_string(c)
+                            + " came back as " + Show(row[c]) + " instead of " + Show(expected[static_cast<std::size_t>(c)]); });
         }
     }
     theStandings.RemoveAll();

@@ -33,15 +33,15 @@ inline Verdict CheckResultsJson(const std::uint8_t* data, std::size_t size) {
                             error == "no matches" || error.compare(0, 8, "neither ") == 0 ||
                             error.compare(0, 10, "more than ") == 0 || error == "a round without a list of matches" ||
                             error.compare(0, 12, "larger than ") == 0;
-        v.Expect(placed, "a refusal that does not say where: " + Show(error));
+        v.Check(placed, [&] { return "a refusal that does not say where: " + Show(error); });
         v.Expect(results.teams.empty() && results.matches.empty() && results.name.empty(),
                  "a refused file left results behind");
         return v;
     }
     v.Expect(!results.teams.empty() && results.teams.size() <= kMaxTeams, "team count out of bounds");
     for (const std::string& t : results.teams) {
-        v.Expect(!t.empty() && t.size() <= kMaxTeamNameBytes, "a team name out of bounds: " + Show(t));
-        for (unsigned char c : t) v.Expect(c >= 0x20 && c != 0x7F, "a control byte in " + Show(t));
+        v.Check(!t.empty() && t.size() <= kMaxTeamNameBytes, [&] { return "a team name out of bounds: " + Show(t); });
+        for (unsigned char c : t) v.Check(c >= 0x20 && c != 0x7F, [&] { return "a control byte in " + Show(t); });
     }
     int played = 0;
     for (const MatchResult& m : results.matches) played += m.played ? 1 : 0;
@@ -52,15 +52,17 @@ inline Verdict CheckResultsJson(const std::uint8_t* data, std::size_t size) {
     for (const char* league : {"en.1", "es.1", "at.1"}) {
         const bool split = RulesForLeague(league).split.regularGames > 0;
         std::vector<TableRow> table;
-        if (!v.Expect(ComputeTable(results, RulesForLeague(league), {}, table, error), "no table: " + error)) return v;
+        if (!v.Check(ComputeTable(results, RulesForLeague(league), {}, table, error),
+                     [&] { return "no table: " + error; })) return v;
         v.Expect(table.size() == results.teams.size(), "the table lost or gained a team");
         std::set<std::string> seen;
         int games = 0, won = 0, lost = 0, goalsFor = 0, goalsAgainst = 0;
         for (std::size_t i = 0; i < table.size(); ++i) {
             const TableRow& r = table[i];
-            v.Expect(seen.insert(r.team).second, "a team twice: " + Show(r.team));
-            v.Expect(r.won + r.drawn + r.lost == r.played, "W + D + L is not P for " + Show(r.team));
-            v.Expect(split || r.points == 3 * r.won + r.drawn, "points are not 3W + D for " + Show(r.team));
+            v.Check(seen.insert(r.team).second, [&] { return "a team twice: " + Show(r.team); });
+            v.Check(r.won + r.drawn + r.lost == r.played, [&] { return "W + D + L is not P for " + Show(r.team); });
+            v.Check(split || r.points == 3 * r.won + r.drawn,
+                    [&] { return "points are not 3W + D for " + Show(r.team); });
             v.Expect(split || i == 0 || table[i - 1].points >= r.points, "the table is not ordered by points");
             games += r.played;
             won += r.won;
@@ -95,10 +97,11 @@ inline Verdict CheckResultsJson(const std::uint8_t* data, std::size_t size) {
     if (v.Expect(theStandings.GetSize() == static_cast<int>(page.teams.size()) + 1, "rows lost on the page")) {
         for (std::size_t t = 0; t < page.teams.size() && v.ok(); ++t) {
             const StandingsRow& row = theStandings.ElementAt(static_cast<int>(t) + 1);
-            v.Expect(row[2] == page.teams[t].name,
-                     "team " + std::to_string(t + 1) + " came back as " + Show(row[2]) + " instead of " +
-                         Show(page.teams[t].name));
-            v.Expect(row[10] == page.teams[t].figures[7], "points of team " + std::to_string(t + 1) + " changed");
+            v.Check(row[2] == page.teams[t].name,
+                    [&] { return "team " + std::to_string(t + 1) + " came back as " + Show(row[2])
+                        + " instead of " + Show(page.teams[t].name); });
+            v.Check(row[10] == page.teams[t].figures[7],
+                    [&] { return "points of team " + std::to_string(t + 1) + " changed"; });
         }
     }
     theStandings.RemoveAll();
