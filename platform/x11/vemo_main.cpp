@@ -14,6 +14,7 @@
 #include "app/latin1.h"
 #include "display/stage_scale.h"
 #include "platform/platform.h"
+#include "platform/posix/child_process_http_client.h"
 #include "platform/posix/curl_http_client.h"
 #include "platform/posix/ini_profile.h"
 #include "platform/x11/settings_program.h"
@@ -41,8 +42,11 @@ public:
     bool IsConnected() override { return IsMachineConnected(); }
 
     bool FetchStandings(const std::string& url) override {
-        // A stop signal ends the download at once: the saver is not wanted.
-        CurlHttpClient client(StopSignals::Flag());
+        // In a process of its own, so that the TLS libraries libcurl brings
+        // leave with it; a stop signal ends the wait at once (the saver is
+        // not wanted) and the child with it.
+        CurlHttpClient curl;
+        ChildProcessHttpClient client(curl, StopSignals::Flag(), stop_.Fd());
         return ::FetchStandings(client, url.c_str());
     }
 

@@ -1,0 +1,189 @@
+#include "platform/posix/child_process_http_client.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+// What the child writes: a kind byte, the status (4 bytes), the length of
+// what follows (8 bytes), then the body or, for a failure, its reason.
+constexpr char kAnswer = 'A';
+constexpr char kFailure = 'F';
+constexpr std::size_t kHeaderBytes = 1 + 4 + 8;
+constexpr std::size_t kMaxReasonBytes = 64 * 1024;
+// The child's client keeps the transfer bound; this only catches a child
+// that hangs for another reason.
+constexpr auto kGrace = std::chrono::seconds(2);
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+[[noreturn]] void RunChild(HttpClient& inner, const std::string& host, int port, const std::string& path, int out,
+                           pid_t parent) {
+    // Gone with the saver, whatever ends it; and the saver's stop handlers
+    // are not this process's business.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(1);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) std::signal(sig, SIG_DFL);
+
+    char kind = kAnswer;
+    std::int32_t status = 0;
+    std::string payload;
+    try {
+        status = inner.Get(host, port, path, payload);
+    } catch (const HttpError& e) {
+        kind = kFailure;
+        payload = e.what();
+    } catch (const std::exception& e) {
+        kind = kFailure;
+        payload = std::string("download: ") + e.what();
+    }
+    if (kind == kFailure && payload.size() > kMaxReasonBytes) payload.resize(kMaxReasonBytes);
+    char header[kHeaderBytes];
+    const std::uint64_t length = payload.size();
+    header[0] = kind;
+    std::memcpy(header + 1, &status, 4);
+    std::memcpy(header + 5, &length, 8);
+    const bool sent = WriteAll(out, header, sizeof header) && WriteAll(out, payload.data(), payload.size());
+    // No destructors, no atexit handlers: they belong to the saver.
+    _exit(sent ? 0 : 1);
+}
+
+std::string HowItEnded(int status) {
+    if (WIFSIGNALED(status)) return "killed by signal " + std::to_string(WTERMSIG(status));
+    if (WIFEXITED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
+    return "status " + std::to_string(status);
+}
+
+class Child {
+public:
+    explicit Child(pid_t pid) : pid_(pid) {}
+    ~Child() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            Reap();
+        }
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    int Reap() {
+        int status = 0;
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
+        return status;
+    }
+
+private:
+    pid_t pid_;
+};
+
+struct Fd {
+    int fd;
+    ~Fd() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+}  // namespace
+
+ChildProcessHttpClient::ChildProcessHttpClient(HttpClient& inner, const volatile std::sig_atomic_t* abort,
+                                               int wakeFd)
+    : inner_(inner), abort_(abort), wakeFd_(wakeFd) {}
+
+int ChildProcessHttpClient::Get(const std::string& host, int port, const std::string& path, std::string& body) {
+    body.clear();
+    if (abort_ != nullptr && *abort_ != 0) throw HttpError("stopped before the request");
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) throw HttpError(std::string("cannot make a pipe: ") + std::strerror(errno));
+    const Fd in{fds[0]};
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(fds[1]);
+        throw HttpError(std::string("cannot start the download process: ") + std::strerror(errno));
+    }
+    if (pid == 0) {
+        close(fds[0]);
+        RunChild(inner_, host, port, path, fds[1], parent);
+    }
+    close(fds[1]);
+    Child child(pid);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kTransferTimeoutSeconds) + kGrace;
+    char header[kHeaderBytes] = {};
+    std::size_t headerRead = 0;
+    // The body, or the reason of a failure: handed out only once it is whole.
+    std::string answer;
+    std::uint64_t length = 0;
+    for (;;) {
+        if (abort_ != nullptr && *abort_ != 0) throw HttpError("stopped during the download");
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) throw HttpError("the download process did not end in time");
+        pollfd watched[2] = {{in.fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        const int ready = poll(watched, wakeFd_ >= 0 ? 2 : 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) throw HttpError(std::string("waiting for the download: ") + std::strerror(errno));
+        if (wakeFd_ >= 0 && (watched[1].revents & POLLIN) != 0) throw HttpError("stopped during the download");
+        if (watched[0].revents == 0) continue;
+
+        ssize_t n;
+        if (headerRead < kHeaderBytes) {
+            n = read(in.fd, header + headerRead, kHeaderBytes - headerRead);
+        } else {
+            std::string& target = answer;
+            const std::size_t have = target.size();
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length - have, 1 << 16));
+            if (want == 0) {
+                char extra;
+                n = read(in.fd, &extra, 1);
+                if (n > 0) throw HttpError("the download process sent more than it announced");
+            } else {
+                target.resize(have + want);
+                n = read(in.fd, target.data() + have, want);
+                target.resize(have + static_cast<std::size_t>(n > 0 ? n : 0));
+            }
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw HttpError(std::string("reading the download: ") + std::strerror(errno));
+        if (n == 0) break;
+        if (headerRead < kHeaderBytes) {
+            headerRead += static_cast<std::size_t>(n);
+            if (headerRead == kHeaderBytes) {
+                std::memcpy(&length, header + 5, 8);
+                const std::uint64_t cap = header[0] == kAnswer ? kMaxBodyBytes : kMaxReasonBytes;
+                if ((header[0] != kAnswer && header[0] != kFailure) || length > cap)
+                    throw HttpError("the download process sent an answer that cannot be");
+                answer.reserve(static_cast<std::size_t>(length));
+            }
+        }
+    }
+
+    const int status = child.Reap();
+    if (headerRead < kHeaderBytes || answer.size() != length)
+        throw HttpError("the download process ended without a whole answer (" + HowItEnded(status) + ")");
+    if (header[0] == kFailure) throw HttpError(answer);
+    std::int32_t code;
+    std::memcpy(&code, header + 1, 4);
+    body.swap(answer);
+    return code;
+}
