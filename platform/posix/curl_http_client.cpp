@@ -7,16 +7,31 @@
 #include <mutex>
 
 #include "app/product.h"
+#include "platform/unique_handle.h"
 
 namespace {
 
 // libcurl is loaded for the download and let go of after it: with it come
 // two dozen libraries (TLS, Kerberos, LDAP, SSH, ...) that an http:// GET
-// never uses and that the saver would otherwise keep mapped for hours.
-// Debian links libcrypto, libssl and p11-kit never to be unloaded; the
-// rest goes.
+// never uses. (Debian links libcrypto, libssl and p11-kit never to be
+// unloaded, which is why the saver downloads in a child process.)
+struct SharedLibraryTraits {
+    using Handle = void*;
+    static Handle Empty() { return nullptr; }
+    void Free(Handle handle) const { dlclose(handle); }
+};
+
+// libcurl's global state, set up once the library is loaded.
+struct CurlGlobalTraits {
+    using Handle = bool;
+    static Handle Empty() { return false; }
+    void (*cleanup)() = nullptr;
+    void Free(Handle) const { cleanup(); }
+};
+
 struct CurlLibrary {
-    void* handle = nullptr;
+    // Declared first: unloaded last.
+    UniqueHandle<SharedLibraryTraits> library;
     CURLcode (*global_init)(long) = nullptr;
     void (*global_cleanup)() = nullptr;
     const char* (*easy_strerror)(CURLcode) = nullptr;
@@ -25,11 +40,10 @@ struct CurlLibrary {
     CURLcode (*easy_setopt)(CURL*, CURLoption, ...) = nullptr;
     CURLcode (*easy_getinfo)(CURL*, CURLINFO, ...) = nullptr;
     CURLcode (*easy_perform)(CURL*) = nullptr;
-    bool initialised = false;
+    UniqueHandle<CurlGlobalTraits> global;
 
-    CurlLibrary() {
-        handle = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) {
+    CurlLibrary() : library(dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL)) {
+        if (!library) {
             const char* why = dlerror();
             throw HttpError(std::string("cannot load libcurl: ") + (why ? why : "unknown reason"));
         }
@@ -37,28 +51,17 @@ struct CurlLibrary {
                            Bind(easy_strerror, "curl_easy_strerror") && Bind(easy_init, "curl_easy_init") &&
                            Bind(easy_cleanup, "curl_easy_cleanup") && Bind(easy_setopt, "curl_easy_setopt") &&
                            Bind(easy_getinfo, "curl_easy_getinfo") && Bind(easy_perform, "curl_easy_perform");
-        if (!found) {
-            dlclose(handle);
-            throw HttpError("libcurl lacks a function the download needs");
-        }
+        if (!found) throw HttpError("libcurl lacks a function the download needs");
         const CURLcode rc = global_init(CURL_GLOBAL_DEFAULT);
-        if (rc != CURLE_OK) {
-            const std::string why = easy_strerror(rc);
-            dlclose(handle);
-            throw HttpError("libcurl: " + why);
-        }
-        initialised = true;
+        if (rc != CURLE_OK) throw HttpError(std::string("libcurl: ") + easy_strerror(rc));
+        CurlGlobalTraits traits;
+        traits.cleanup = global_cleanup;
+        global = UniqueHandle<CurlGlobalTraits>(true, traits);
     }
-    ~CurlLibrary() {
-        if (initialised) global_cleanup();
-        dlclose(handle);
-    }
-    CurlLibrary(const CurlLibrary&) = delete;
-    CurlLibrary& operator=(const CurlLibrary&) = delete;
 
     template <typename F>
     bool Bind(F& function, const char* name) {
-        function = reinterpret_cast<F>(dlsym(handle, name));
+        function = reinterpret_cast<F>(dlsym(library.get(), name));
         return function != nullptr;
     }
 };
