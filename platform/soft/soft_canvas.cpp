@@ -86,6 +86,7 @@ constexpr int kTileShift = 4;
 // Texts longer than this are always drawn: keeping them would cost more
 // memory than their draws cost time.
 constexpr std::size_t kMemoText = 40;
+static_assert(kMemoText % 8 == 0, "the text of a draw key is hashed eight bytes at a time");
 // Remembered draws: sets of two, enough for a few hundred standing boxes and
 // the moving ones between them.
 constexpr std::size_t kMemoSets = 1024;
@@ -102,12 +103,17 @@ std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
 struct SoftCanvas::DrawKey {
     std::uint64_t words[8] = {};
     std::uint32_t length = 0;
-    char text[kMemoText] = {};
+    char text[kMemoText] = {};  // a multiple of eight bytes
 
+    // The text goes in eight bytes at a time: the bytes after it are zero.
     std::uint64_t Hash() const {
         std::uint64_t h = length;
         for (std::uint64_t w : words) h = Mix(h, w);
-        for (std::uint32_t i = 0; i < length; ++i) h = Mix(h, static_cast<unsigned char>(text[i]));
+        for (std::uint32_t i = 0; i < length; i += 8) {
+            std::uint64_t chunk;
+            std::memcpy(&chunk, text + i, sizeof chunk);
+            h = Mix(h, chunk);
+        }
         return h;
     }
     bool operator==(const DrawKey& o) const {
@@ -304,9 +310,8 @@ bool SoftCanvas::StillOnCanvas(const Memo& memo) const {
     return true;
 }
 
-SoftCanvas::Memo* SoftCanvas::FindMemo(const DrawKey& key) {
+SoftCanvas::Memo* SoftCanvas::FindMemo(const DrawKey& key, std::uint64_t hash) {
     if (memos_.empty()) return nullptr;
-    const std::uint64_t hash = key.Hash();
     const std::size_t first = 2 * (hash & (kMemoSets - 1));
     // The hashes alone first: a draw seen for the first time, as every draw
     // of a moving box is, touches 16 bytes instead of two whole memos.
@@ -316,12 +321,11 @@ SoftCanvas::Memo* SoftCanvas::FindMemo(const DrawKey& key) {
     return nullptr;
 }
 
-void SoftCanvas::Remember(const DrawKey& key, const Rect& covered) {
+void SoftCanvas::Remember(const DrawKey& key, std::uint64_t hash, const Rect& covered) {
     if (memos_.empty()) {
         memos_.resize(2 * kMemoSets);
         memoHashes_.assign(2 * kMemoSets, 0);
     }
-    const std::uint64_t hash = key.Hash();
     const std::size_t first = 2 * (hash & (kMemoSets - 1));
     Memo* set = &memos_[first];
     Memo* slot = nullptr;
@@ -543,13 +547,17 @@ void SoftCanvas::DrawLine(const Line& line, std::int64_t x, std::int64_t y, cons
             for (std::uint32_t k = g.rowStart[static_cast<std::size_t>(r)]; k < g.rowStart[static_cast<std::size_t>(r) + 1]; ++k) {
                 const std::int64_t begin = std::max<std::int64_t>(c0, g.runs[k].start);
                 const std::int64_t end = std::min<std::int64_t>(c1, g.runs[k].start + g.runs[k].length);
-                for (std::int64_t col = begin; col < end; ++col) {
-                    if (dst[col] == ink) continue;
+                std::int64_t col = begin;
+                while (col < end && dst[col] == ink) ++col;
+                if (col == end) continue;
+                x0 = std::min(x0, col);
+                std::int64_t last = col;
+                for (; col < end; ++col) {
+                    last = dst[col] != ink ? col : last;
                     dst[col] = ink;
-                    x0 = std::min(x0, col);
-                    x1 = std::max(x1, col + 1);
-                    rowChanged = true;
                 }
+                x1 = std::max(x1, last + 1);
+                rowChanged = true;
             }
             if (rowChanged) {
                 y0 = std::min(y0, r);
@@ -581,6 +589,7 @@ void SoftCanvas::DrawLine(const Line& line, std::int64_t x, std::int64_t y, cons
 void SoftCanvas::DrawText(const std::string& text, const Rect& rect, unsigned format) {
     if (text.empty() || !face_) return;
     DrawKey key;
+    std::uint64_t hash = 0;
     const bool memo = skipRepeats_ && text.size() <= kMemoText && !tiles_.empty();
     if (memo) {
         key.words[0] = 1 | (static_cast<std::uint64_t>(format) << 8);
@@ -593,7 +602,8 @@ void SoftCanvas::DrawText(const std::string& text, const Rect& rect, unsigned fo
                        static_cast<std::uint32_t>(rect.bottom);
         key.length = static_cast<std::uint32_t>(text.size());
         std::memcpy(key.text, text.data(), text.size());
-        if (Memo* m = FindMemo(key); m != nullptr && StillOnCanvas(*m)) {
+        hash = key.Hash();
+        if (Memo* m = FindMemo(key, hash); m != nullptr && StillOnCanvas(*m)) {
             m->used = ++uses_;
             ++skipped_;
             return;
@@ -631,7 +641,7 @@ void SoftCanvas::DrawText(const std::string& text, const Rect& rect, unsigned fo
         y += lineHeight;
     } while (pos != std::string::npos && !lastLine);
     Changed(touched);
-    if (memo) Remember(key, covered);
+    if (memo) Remember(key, hash, covered);
 }
 
 int SoftCanvas::SetDIBitsToDevice(int x, int y, int width, int height, int srcX, int srcY,
@@ -665,6 +675,7 @@ int SoftCanvas::SetDIBitsToDevice(int x, int y, int width, int height, int srcX,
     // The stage's pictures are loaded once and never change while they are
     // shown: the picture's storage names its pixels.
     DrawKey key;
+    std::uint64_t hash = 0;
     const bool memo = skipRepeats_ && !tiles_.empty();
     if (memo) {
         key.words[0] = 2;
@@ -678,7 +689,8 @@ int SoftCanvas::SetDIBitsToDevice(int x, int y, int width, int height, int srcX,
                        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(srcY)) << 32) ^
                        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(width)) << 16) ^
                        static_cast<std::uint32_t>(height);
-        if (Memo* m = FindMemo(key); m != nullptr && StillOnCanvas(*m) && m->covered == covered) {
+        hash = key.Hash();
+        if (Memo* m = FindMemo(key, hash); m != nullptr && StillOnCanvas(*m) && m->covered == covered) {
             m->used = ++uses_;
             ++skipped_;
             return lines;
@@ -712,7 +724,7 @@ int SoftCanvas::SetDIBitsToDevice(int x, int y, int width, int height, int srcX,
     Rect touched;
     Include(touched, static_cast<int>(x0), y0, static_cast<int>(x1), y1);
     Changed(touched);
-    if (memo) Remember(key, covered);
+    if (memo) Remember(key, hash, covered);
     return lines;
 }
 

@@ -127,9 +127,9 @@ private:
     // The remembered draws. A draw whose key is remembered and under whose
     // pixels nothing changed since is skipped; every other draw is done and
     // remembered.
-    Memo* FindMemo(const DrawKey& key);
+    Memo* FindMemo(const DrawKey& key, std::uint64_t hash);
     bool StillOnCanvas(const Memo& memo) const;
-    void Remember(const DrawKey& key, const Rect& covered);
+    void Remember(const DrawKey& key, std::uint64_t hash, const Rect& covered);
 
     int width_ = 0;
     int height_ = 0;
