@@ -53,28 +53,29 @@ const char* KindName(SaverTargetKind kind) {
 
 }  // namespace
 
-struct X11SaverWindow::MonitorBoard {
-    MonitorBoard(FontFactory& fonts, const std::string& championship) : session(fonts, championship), canvas(0, 0) {}
+struct X11SaverWindow::Board {
+    Board(FontFactory& fonts, const std::string& championship) : session(fonts, championship), canvas(0, 0) {}
     SaverSession session;
     SoftCanvas canvas;
-    std::unique_ptr<X11Presenter> presenter;
+    std::unique_ptr<X11Presenter> presenter;  // none until the window exists
 };
 
 X11SaverWindow::X11SaverWindow(Display* display, std::string championship, Settings settings)
-    : display_(display),
-      championship_(std::move(championship)),
-      settings_(settings),
-      session_(fontFactory_, championship_),
-      canvas_(0, 0) {
-    if (settings_.trace != nullptr) trace_ = std::make_unique<TraceCanvas>(&canvas_, *settings_.trace);
+    : display_(display), championship_(std::move(championship)), settings_(settings) {
+    boards_.push_back(std::make_unique<Board>(fontFactory_, championship_));
+    if (settings_.trace != nullptr) trace_ = std::make_unique<TraceCanvas>(&boards_[0]->canvas, *settings_.trace);
 }
+
+bool X11SaverWindow::UsesShm() const { return boards_[0]->presenter && boards_[0]->presenter->UsesShm(); }
+
+std::uint64_t X11SaverWindow::FramesPlayed() const { return boards_[0]->session.FramesPlayed(); }
 
 X11SaverWindow::~X11SaverWindow() { OnDestroy(); }
 
 bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
     kind_ = target.kind;
     // Only a window of our own over the whole screen listens to the user.
-    session_.SetPreview(kind_ != SaverTargetKind::FullScreen);
+    boards_[0]->session.SetPreview(kind_ != SaverTargetKind::FullScreen);
     const int screen = DefaultScreen(display_);
     const Window root = RootWindow(display_, screen);
     Visual* visual = nullptr;
@@ -163,7 +164,6 @@ bool X11SaverWindow::Create(const SaverTarget& target, std::string& error) {
     gc_ = CreateGraphicsContext(display_, drawable_);
     visual_ = visual;
     depth_ = depth;
-    presenter_ = std::make_unique<X11Presenter>(display_, drawable_, gc_.get(), visual, depth, settings_.allowShm);
     FollowSize(width, height);
     if (window_) {
         if (kind_ == SaverTargetKind::FullScreen) {
@@ -189,25 +189,30 @@ void X11SaverWindow::FollowSize(int width, int height) {
     if (Size{width, height} == windowSize_ && areas == areas_) return;
     windowSize_ = Size{width, height};
     areas_ = areas;
-    FitBoard(*presenter_, canvas_, session_, areas_[0]);
     scale_ = StageScaleFor(settings_.scale, Size{areas_[0].Width(), areas_[0].Height()});
-    others_.resize(areas_.size() - 1);
-    for (std::size_t i = 1; i < areas_.size(); ++i) {
-        std::unique_ptr<MonitorBoard>& board = others_[i - 1];
-        if (!board) {
-            board = std::make_unique<MonitorBoard>(fontFactory_, championship_);
-            board->session.SetPreview(true);
+    // Boards of monitors that went away go with them; the first one stays.
+    if (boards_.size() > areas_.size()) boards_.resize(areas_.size());
+    for (std::size_t i = 0; i < areas_.size(); ++i) {
+        if (i == boards_.size()) {
+            boards_.push_back(std::make_unique<Board>(fontFactory_, championship_));
+            // Only the first board hears the input.
+            boards_[i]->session.SetPreview(true);
             // Every stage seeds from the clock: boards started together
             // would play the same scenes.
-            board->session.SeedRandom(static_cast<unsigned>(std::time(nullptr)) + 7919u * static_cast<unsigned>(i));
-            board->presenter = std::make_unique<X11Presenter>(display_, drawable_, gc_.get(), visual_, depth_,
-                                                              settings_.allowShm);
+            boards_[i]->session.SeedRandom(static_cast<unsigned>(std::time(nullptr)) + 7919u * static_cast<unsigned>(i));
         }
-        FitBoard(*board->presenter, board->canvas, board->session, areas_[i]);
+        Board& board = *boards_[i];
+        if (!board.presenter)
+            board.presenter = std::make_unique<X11Presenter>(display_, drawable_, gc_.get(), visual_, depth_,
+                                                             settings_.allowShm);
+        FitBoard(board, areas_[i]);
     }
 }
 
-void X11SaverWindow::FitBoard(X11Presenter& presenter, SoftCanvas& canvas, SaverSession& session, const Rect& area) {
+void X11SaverWindow::FitBoard(Board& board, const Rect& area) {
+    X11Presenter& presenter = *board.presenter;
+    SoftCanvas& canvas = board.canvas;
+    SaverSession& session = board.session;
     const Size size{area.Width(), area.Height()};
     const int scale = StageScaleFor(settings_.scale, size);
     presenter.SetOrigin(Point{area.left, area.top});
@@ -224,9 +229,8 @@ void X11SaverWindow::FitBoard(X11Presenter& presenter, SoftCanvas& canvas, Saver
 }
 
 bool X11SaverWindow::AnyBusy() const {
-    if (presenter_->Busy()) return true;
-    for (const auto& board : others_) {
-        if (board->presenter->Busy()) return true;
+    for (const auto& board : boards_) {
+        if (board->presenter && board->presenter->Busy()) return true;
     }
     return false;
 }
@@ -269,13 +273,13 @@ void X11SaverWindow::OnMapped() {
 void X11SaverWindow::HandleInput(XEvent& event) {
     switch (event.type) {
     case KeyPress:
-        Obey(session_.OnInput(SaverInput{SaverInputKind::Key, {}}));
+        Obey(boards_[0]->session.OnInput(SaverInput{SaverInputKind::Key, {}}));
         break;
     case ButtonPress:
-        Obey(session_.OnInput(SaverInput{SaverInputKind::Button, {}}));
+        Obey(boards_[0]->session.OnInput(SaverInput{SaverInputKind::Button, {}}));
         break;
     case MotionNotify:
-        Obey(session_.OnInput(
+        Obey(boards_[0]->session.OnInput(
             SaverInput{SaverInputKind::PointerMove, Point{event.xmotion.x_root, event.xmotion.y_root}}));
         break;
     case FocusOut: {
@@ -286,7 +290,7 @@ void X11SaverWindow::HandleInput(XEvent& event) {
         const XFocusChangeEvent& f = event.xfocus;
         if (f.detail == NotifyPointer || f.detail == NotifyInferior) break;
         if ((f.mode == NotifyGrab || f.mode == NotifyUngrab) && keyboardGrab_) break;
-        Obey(session_.OnInput(SaverInput{SaverInputKind::FocusLost, CursorPos()}));
+        Obey(boards_[0]->session.OnInput(SaverInput{SaverInputKind::FocusLost, CursorPos()}));
         break;
     }
     default:
@@ -296,8 +300,8 @@ void X11SaverWindow::HandleInput(XEvent& event) {
 
 void X11SaverWindow::HandleEvent(XEvent& event) {
     // A completion is of one board's segment; each presenter takes its own.
-    bool completion = presenter_ && presenter_->HandleEvent(event);
-    for (const auto& board : others_) completion = board->presenter->HandleEvent(event) || completion;
+    bool completion = false;
+    for (const auto& board : boards_) completion = (board->presenter && board->presenter->HandleEvent(event)) || completion;
     if (completion) return;
     switch (event.type) {
     case Expose:
@@ -342,30 +346,32 @@ void X11SaverWindow::HandleEvent(XEvent& event) {
 }
 
 void X11SaverWindow::PlayFrame(SaverClock::time_point now) {
-    if (trace_) {
-        trace_->WriteLine("frame " + std::to_string(session_.FramesPlayed() + 1));
-        due_ = session_.Draw(*trace_, now);
-        // Whole frames reach the file as they are played, for a reader
-        // that follows it.
-        settings_.trace->flush();
-    } else {
-        due_ = session_.Draw(canvas_, now);
-    }
-    presenter_->Present(canvas_, canvas_.TakeChangedRects());
-    // One clock for all boards: the first one's.
-    for (const auto& board : others_) {
-        board->session.Draw(board->canvas, now);
-        board->presenter->Present(board->canvas, board->canvas.TakeChangedRects());
+    for (std::size_t i = 0; i < boards_.size(); ++i) {
+        Board& board = *boards_[i];
+        std::optional<SaverClock::time_point> due;
+        if (i == 0 && trace_) {
+            // Only the first board is traced.
+            trace_->WriteLine("frame " + std::to_string(board.session.FramesPlayed() + 1));
+            due = board.session.Draw(*trace_, now);
+            // Whole frames reach the file as they are played, for a reader
+            // that follows it.
+            settings_.trace->flush();
+        } else {
+            due = board.session.Draw(board.canvas, now);
+        }
+        // One clock for all boards: the first one's.
+        if (i == 0) due_ = due;
+        board.presenter->Present(board.canvas, board.canvas.TakeChangedRects());
     }
 }
 
 int X11SaverWindow::Run(int stopFd) {
     const int xfd = ConnectionNumber(display_);
     if (trace_) {
-        trace_->WriteLine(std::string("vemo ") + KindName(kind_) + " " + std::to_string(canvas_.Width()) + "x" +
-                          std::to_string(canvas_.Height()) + (UsesShm() ? " shm" : " putimage") +
+        trace_->WriteLine(std::string("vemo ") + KindName(kind_) + " " + std::to_string(boards_[0]->canvas.Width()) + "x" +
+                          std::to_string(boards_[0]->canvas.Height()) + (UsesShm() ? " shm" : " putimage") +
                           (scale_ > 1 ? " scale " + std::to_string(scale_) : "") +
-                          (others_.empty() ? "" : " monitors " + std::to_string(Boards())));
+                          (Boards() == 1 ? "" : " monitors " + std::to_string(Boards())));
         settings_.trace->flush();
     }
     due_ = SaverClock::now();
@@ -381,8 +387,7 @@ int X11SaverWindow::Run(int stopFd) {
         }
         if (closeRequested_) break;
         if (!exposed_.IsEmpty()) {
-            presenter_->Repaint(exposed_);
-            for (const auto& board : others_) board->presenter->Repaint(exposed_);
+            for (const auto& board : boards_) board->presenter->Repaint(exposed_);
             exposed_ = Rect{};
         }
         // The canvas draws into the image the server reads: a frame waits
@@ -429,19 +434,15 @@ void X11SaverWindow::OnDestroy() {
     if (tornDown_) return;
     tornDown_ = true;
     due_.reset();
-    for (const auto& board : others_) {
-        board->session.Free();
-        board->presenter.reset();
-        board->canvas.Resize(0, 0);
-    }
-    others_.clear();
-    session_.Free();
+    for (const auto& board : boards_) board->session.Free();
     // The screen and the input go back before the program ends.
     pointerGrab_.Reset();
     keyboardGrab_.Reset();
-    presenter_.reset();
-    // The canvas may have drawn into the presenter's image.
-    canvas_.Resize(0, 0);
+    for (const auto& board : boards_) {
+        board->presenter.reset();
+        // The canvas may have drawn into the presenter's image.
+        board->canvas.Resize(0, 0);
+    }
     gc_.Reset();
     window_.Reset();
     cursor_.Reset();

@@ -50,23 +50,23 @@ public:
 
     SaverTargetKind Kind() const { return kind_; }
     Window Drawable() const { return drawable_; }
-    bool UsesShm() const { return presenter_ && presenter_->UsesShm(); }
+    bool UsesShm() const;
     int Scale() const { return scale_; }
-    std::uint64_t FramesPlayed() const { return session_.FramesPlayed(); }
+    std::uint64_t FramesPlayed() const;
     // Monitors with a board of their own (1 on a screen of one monitor).
-    std::size_t Boards() const { return 1 + others_.size(); }
+    std::size_t Boards() const { return boards_.size(); }
 
 private:
-    // The board of a monitor beyond the first. The first monitor's board is
-    // the session below, which also hears the input and is traced.
-    struct MonitorBoard;
+    // A monitor's session, canvas and image. The first board hears the
+    // input, is traced, and its clock paces the others.
+    struct Board;
 
     void HandleEvent(XEvent& event);
     void HandleInput(XEvent& event);
     void PlayFrame(SaverClock::time_point now);
     void FollowSize(int width, int height);
     // Sizes a board's image, canvas and stage to `area` of the drawable.
-    void FitBoard(X11Presenter& presenter, SoftCanvas& canvas, SaverSession& session, const Rect& area);
+    void FitBoard(Board& board, const Rect& area);
     bool AnyBusy() const;
     void OnMapped();
     void Obey(SaverAction action);
@@ -83,8 +83,8 @@ private:
 
     // The stage's fonts are made here: it outlives the session.
     SoftFontFactory fontFactory_;
-    SaverSession session_;
-    SoftCanvas canvas_;
+    // One per monitor the window covers, the first always there.
+    std::vector<std::unique_ptr<Board>> boards_;
     std::unique_ptr<TraceCanvas> trace_;
 
     Window parent_ = None;    // the preview's parent, or the root under a full-screen window
@@ -92,8 +92,6 @@ private:
     OwnedCursor cursor_;
     OwnedWindow window_;  // none when embedded
     GraphicsContext gc_;
-    std::unique_ptr<X11Presenter> presenter_;
-    std::vector<std::unique_ptr<MonitorBoard>> others_;
     std::vector<Rect> areas_;  // one per board, in the drawable
     Visual* visual_ = nullptr;
     int depth_ = 0;
