@@ -9,7 +9,8 @@
 //   Canvas                GdiCanvas                          SoftCanvas, shown by X11Presenter
 //   FontFactory           GdiFontFactory                     SoftFontFactory (FreeType, fontconfig)
 //   ResourceStore         Win32ResourceStore (the module's)  EmbeddedResourceStore (res/, same bytes)
-//   HttpClient            WinInetHttpClient                  CurlHttpClient
+//   HttpClient            WinInetHttpClient                  CurlHttpClient, run by vemo in a child
+//                                                            process (ChildProcessHttpClient)
 //   Profile               RegistryProfile (via CWinApp)      IniProfile
 //   IsMachineConnected    connectivity_win32.cpp             connectivity_posix.cpp
 //   StartupHost           SaverStartupHost                   VemoStartupHost (x11/vemo_main.cpp)
