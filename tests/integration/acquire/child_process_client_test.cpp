@@ -3,9 +3,6 @@
 // saver waiting or a process behind.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,23 +43,16 @@ TEST(ChildProcessClient, CarriesStatusBodyAndFailuresOfTheChildsClient) {
     EXPECT_EQ(client.Get("127.0.0.1", missing.port(), "/", body), 404);
     EXPECT_EQ(body, "");
 
-    // The child's own error, word for word: a port that was just free.
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    close(fd);
+    // The child's own error, word for word.
+    const int port = UnusedLoopbackPort();
     std::string inChild, direct;
     try {
-        curl.Get("127.0.0.1", ntohs(addr.sin_port), "/", body);
+        curl.Get("127.0.0.1", port, "/", body);
     } catch (const HttpError& e) {
         direct = e.what();
     }
     try {
-        client.Get("127.0.0.1", ntohs(addr.sin_port), "/", body);
+        client.Get("127.0.0.1", port, "/", body);
     } catch (const HttpError& e) {
         inChild = e.what();
     }

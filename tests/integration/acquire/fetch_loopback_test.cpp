@@ -2,9 +2,6 @@
 // on loopback.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -166,16 +163,7 @@ TEST_F(Fetch, NonHttpUrlMakesNoRequest) {
 }
 
 TEST_F(Fetch, ConnectionRefusedIsAnError) {
-    // A port that was just free: nothing listens there.
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    close(fd);
-    EXPECT_FALSE(Download("http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + kStandingsPath));
+    EXPECT_FALSE(Download("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + kStandingsPath));
     EXPECT_EQ(theStandings.GetSize(), 0);
 }
 
@@ -304,7 +292,9 @@ TEST_F(Fetch, ServedLeagueComesOutAlignedAndAddsUp) {
         EXPECT_EQ(goalsFor, goalsAgainst);
         // Real tables for ger and bra (München, São Paulo), a made-up one for
         // fro; the Premier League has no accented club.
-        if (std::string(code) != "eng") EXPECT_TRUE(accented);
+        if (std::string(code) != "eng") {
+            EXPECT_TRUE(accented);
+        }
         // The same code gives the same league every time.
         ASSERT_TRUE(Download(ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve.port()), code)));
         EXPECT_EQ(Table(), rows);

@@ -40,6 +40,18 @@ ScriptedServer::~ScriptedServer() {
     close(stopPipe_[1]);
 }
 
+int UnusedLoopbackPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(fd);
+    return ntohs(addr.sin_port);
+}
+
 std::string ScriptedServer::Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
 }

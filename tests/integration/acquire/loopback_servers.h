@@ -11,6 +11,9 @@
 #include <thread>
 #include <vector>
 
+// A loopback port that was free a moment ago: nothing listens there.
+int UnusedLoopbackPort();
+
 // Accepts connections one after the other on 127.0.0.1, reads each request
 // head and then hands the connection to the script, which answers (or not).
 class ScriptedServer {
