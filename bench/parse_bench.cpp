@@ -113,7 +113,10 @@ bool CheckParsePeers() {
             std::fprintf(stderr, "scorvane_bench: the saver takes only %zu rows from the %s page\n", saver.size(), name);
             ok = false;
         }
-        for (const auto& [peer, rows] : {std::pair{"libxml2", LibxmlSaxRows(page)}, std::pair{"gumbo", GumboRows(page)}}) {
+        for (auto [peer, rows] : {std::pair{"libxml2", LibxmlSaxRows(page)}, std::pair{"gumbo", GumboRows(page)}}) {
+            // The saver reads the whole page but keeps only the rows a
+            // league can have; the peers keep every row.
+            if (rows.size() > static_cast<std::size_t>(kMaxStandingsRows)) rows.resize(kMaxStandingsRows);
             const std::string diff = CompareRows(saver, rows);
             if (!diff.empty()) {
                 std::fprintf(stderr, "scorvane_bench: %s does not do the saver's job on the %s page: %s\n", peer, name,

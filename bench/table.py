@@ -47,6 +47,13 @@ class Figures:
     def counter(self, name, key):
         return self.get(name)[key]
 
+    def has(self, name):
+        try:
+            self.get(name)
+            return True
+        except KeyError:
+            return False
+
 
 def ms(seconds):
     value = seconds * 1e3
@@ -169,6 +176,13 @@ def build_rows(b, s):
         times(b.counter(inc, "reported_px_per_frame") / b.counter(full, "reported_px_per_frame")), "(no goal)", "-")
     row("frame: share of frames that change no pixel", f"{100 * b.counter(inc, 'idle_share'):.0f}%", "-", "-",
         "(sends nothing)", "-")
+    cold = "frame/cold"
+    if b.has(cold):
+        row("frame after a sweep of the caches, as the running saver's (peer: warm), mean CPU",
+            us(b.counter(cold, "mean_us")), us(b.counter(inc, "mean_us")),
+            times(b.counter(cold, "mean_us") / b.counter(inc, "mean_us")), "(no goal)", "-")
+        row("same, median CPU", us(b.counter(cold, "median_us")), us(median), times(b.counter(cold, "median_us") / median),
+            "(no goal)", "-")
     builds = int(b.counter(inc, "build_frames"))
     worst = b.counter(inc, "build_max_us")
     row(f"frame that builds a scene: worst of {builds} (median {us(b.counter(inc, 'build_median_us'))})", us(worst),
