@@ -6,12 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <algorithm>
 #include <exception>
+
+#include "platform/unique_handle.h"
 
 namespace {
 
@@ -73,35 +75,27 @@ std::string HowItEnded(int status) {
     return "status " + std::to_string(status);
 }
 
-class Child {
-public:
-    explicit Child(pid_t pid) : pid_(pid) {}
-    ~Child() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            Reap();
-        }
+int WaitForExit(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
+    return status;
+}
 
-    int Reap() {
-        int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        pid_ = -1;
-        return status;
+// A child still running when the wait is given up is killed and reaped.
+struct ChildTraits {
+    using Handle = pid_t;
+    static Handle Empty() { return -1; }
+    void Free(Handle pid) const {
+        kill(pid, SIGKILL);
+        WaitForExit(pid);
     }
-
-private:
-    pid_t pid_;
 };
 
-struct Fd {
-    int fd;
-    ~Fd() {
-        if (fd >= 0) close(fd);
-    }
+struct FdTraits {
+    using Handle = int;
+    static Handle Empty() { return -1; }
+    void Free(Handle fd) const { close(fd); }
 };
 
 }  // namespace
@@ -115,7 +109,7 @@ int ChildProcessHttpClient::Get(const std::string& host, int port, const std::st
     if (abort_ != nullptr && *abort_ != 0) throw HttpError("stopped before the request");
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw HttpError(std::string("cannot make a pipe: ") + std::strerror(errno));
-    const Fd in{fds[0]};
+    const UniqueHandle<FdTraits> in(fds[0]);
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
@@ -127,7 +121,7 @@ int ChildProcessHttpClient::Get(const std::string& host, int port, const std::st
         RunChild(inner_, host, port, path, fds[1], parent);
     }
     close(fds[1]);
-    Child child(pid);
+    UniqueHandle<ChildTraits> child(pid);
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kTransferTimeoutSeconds) + kGrace;
     char header[kHeaderBytes] = {};
@@ -139,7 +133,7 @@ int ChildProcessHttpClient::Get(const std::string& host, int port, const std::st
         if (abort_ != nullptr && *abort_ != 0) throw HttpError("stopped during the download");
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) throw HttpError("the download process did not end in time");
-        pollfd watched[2] = {{in.fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        pollfd watched[2] = {{in.get(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         const int ready = poll(watched, wakeFd_ >= 0 ? 2 : 1, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) throw HttpError(std::string("waiting for the download: ") + std::strerror(errno));
@@ -148,19 +142,18 @@ int ChildProcessHttpClient::Get(const std::string& host, int port, const std::st
 
         ssize_t n;
         if (headerRead < kHeaderBytes) {
-            n = read(in.fd, header + headerRead, kHeaderBytes - headerRead);
+            n = read(in.get(), header + headerRead, kHeaderBytes - headerRead);
         } else {
-            std::string& target = answer;
-            const std::size_t have = target.size();
+            const std::size_t have = answer.size();
             const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length - have, 1 << 16));
             if (want == 0) {
                 char extra;
-                n = read(in.fd, &extra, 1);
+                n = read(in.get(), &extra, 1);
                 if (n > 0) throw HttpError("the download process sent more than it announced");
             } else {
-                target.resize(have + want);
-                n = read(in.fd, target.data() + have, want);
-                target.resize(have + static_cast<std::size_t>(n > 0 ? n : 0));
+                answer.resize(have + want);
+                n = read(in.get(), answer.data() + have, want);
+                answer.resize(have + static_cast<std::size_t>(n > 0 ? n : 0));
             }
         }
         if (n < 0 && errno == EINTR) continue;
@@ -178,7 +171,7 @@ int ChildProcessHttpClient::Get(const std::string& host, int port, const std::st
         }
     }
 
-    const int status = child.Reap();
+    const int status = WaitForExit(child.Release());
     if (headerRead < kHeaderBytes || answer.size() != length)
         throw HttpError("the download process ended without a whole answer (" + HowItEnded(status) + ")");
     if (header[0] == kFailure) throw HttpError(answer);
