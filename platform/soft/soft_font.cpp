@@ -190,13 +190,16 @@ namespace {
 std::atomic<std::uint64_t> theFaceSerials{0};
 }  // namespace
 
-SoftFace::SoftFace(std::unique_ptr<Impl> impl) : impl_(std::move(impl)), serial_(++theFaceSerials) {}
+SoftFace::SoftFace(std::unique_ptr<Impl> impl) : impl_(std::move(impl)), serial_(++theFaceSerials) {
+    advances_.fill(-1);
+}
 SoftFace::~SoftFace() = default;
 
 const SoftGlyph& SoftFace::Glyph(std::uint8_t ch) {
     std::optional<SoftGlyph>& slot = glyphs_[ch];
     if (slot) return *slot;
     slot.emplace();
+    advances_[ch] = 0;  // a glyph that cannot be loaded advances nothing
     SoftGlyph& g = *slot;
     FT_Face face = impl_->face;
     FT_UInt index = FT_Get_Char_Index(face, ch);
@@ -211,6 +214,7 @@ const SoftGlyph& SoftFace::Glyph(std::uint8_t ch) {
         advance += 64;
     }
     g.advance = static_cast<int>((advance + 32) >> 6);
+    advances_[ch] = g.advance >= 0 && g.advance <= INT16_MAX ? static_cast<std::int16_t>(g.advance) : -1;
     if (glyph->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(glyph, FT_RENDER_MODE_MONO) != 0)
         return g;
     const FT_Bitmap& bm = glyph->bitmap;
