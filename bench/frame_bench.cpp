@@ -138,7 +138,7 @@ void PlayTwoCycles(unsigned seed, Mode mode, FrameTimes& times) {
         }
         const std::int64_t t1 = ThreadCpuNs();
         // What the saver hands to its presenter; not part of the frame's cost.
-        const std::vector<Rect> changed = canvas.TakeChangedRects();
+        const std::vector<Rect>& changed = canvas.TakeChangedRects();
         const bool built = n < 3;
         if (built && ++builds == 4) break;
         if (builds < 2) continue;

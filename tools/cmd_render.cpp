@@ -252,7 +252,10 @@ int RunRender(int argc, char** argv) {
     int lastBoxes = 0;
     std::string ops;
     for (long frame = 1; frame <= frames; ++frame) {
-        if (stage) lastBoxes = ComposeBoard(*stage, *canvas, content);
+        if (stage) {
+            lastBoxes = ComposeBoard(*stage, *canvas, content);
+            canvas->EndFrame();
+        }
         if (traceStage) {
             ops.clear();
             TraceCanvas tracer(nullptr, ops);

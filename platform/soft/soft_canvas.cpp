@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <typeinfo>
 
 #include "display/dib_image.h"
 #include "platform/soft/soft_font.h"
@@ -26,9 +27,18 @@ std::int64_t Area(const Rect& r) {
     return static_cast<std::int64_t>(r.Width()) * r.Height();
 }
 
-// Pixels a merged rectangle covers that neither part did.
-std::int64_t MergeWaste(const Rect& a, const Rect& b) {
-    return Area(Union(a, b)) - Area(a) - Area(b) + Area(Intersect(a, b));
+// Pixels a merged rectangle covers that neither part did; both parts are
+// not empty. Run for every listed rectangle on every change, so in plain
+// arithmetic.
+inline std::int64_t MergeWaste(const Rect& a, const Rect& b) {
+    const std::int64_t l = std::min(a.left, b.left), t = std::min(a.top, b.top);
+    const std::int64_t r = std::max(a.right, b.right), bt = std::max(a.bottom, b.bottom);
+    const std::int64_t il = std::max(a.left, b.left), it = std::max(a.top, b.top);
+    const std::int64_t ir = std::min(a.right, b.right), ib = std::min(a.bottom, b.bottom);
+    const std::int64_t inter = (ir > il && ib > it) ? (ir - il) * (ib - it) : 0;
+    const std::int64_t areaA = static_cast<std::int64_t>(a.right - a.left) * (a.bottom - a.top);
+    const std::int64_t areaB = static_cast<std::int64_t>(b.right - b.left) * (b.bottom - b.top);
+    return (r - l) * (bt - t) - areaA - areaB + inter;
 }
 
 Rect ClampedRect(std::int64_t l, std::int64_t t, std::int64_t r, std::int64_t b) {
@@ -87,9 +97,11 @@ constexpr int kTileShift = 4;
 // memory than their draws cost time.
 constexpr std::size_t kMemoText = 40;
 static_assert(kMemoText % 8 == 0, "the text of a draw key is hashed eight bytes at a time");
-// Remembered draws: sets of two, enough for a few hundred standing boxes and
-// the moving ones between them.
-constexpr std::size_t kMemoSets = 1024;
+// How far past the last draw found the next one is looked for: a box that
+// finished or stopped moving shifts the ones after it by a draw or two.
+constexpr std::size_t kLookahead = 16;
+// Draws recorded before a canvas that never ends a frame starts anew.
+constexpr std::size_t kMaxRecorded = 4096;
 
 std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
     h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
@@ -125,8 +137,7 @@ struct SoftCanvas::DrawKey {
 struct SoftCanvas::Memo {
     DrawKey key;
     Rect covered;              // every pixel the draw may have written
-    std::uint64_t made = 0;    // the change count right after the draw; 0: an empty slot
-    std::uint64_t used = 0;    // for replacing the least recently used of a set
+    std::uint64_t made = 0;    // the change count right after the draw
 };
 
 // A validated view of a DibImage's header, colour table and rows.
@@ -248,9 +259,8 @@ void SoftCanvas::Adopt(std::uint32_t* pixels, int width, int height, std::size_t
     tilesX_ = (width_ + (1 << kTileShift) - 1) >> kTileShift;
     const int tilesY = (height_ + (1 << kTileShift) - 1) >> kTileShift;
     tiles_.assign(static_cast<std::size_t>(tilesX_) * static_cast<std::size_t>(tilesY), 0);
-    changes_ = 1;  // above every tile: 0 marks an empty memo
-    memos_.assign(memos_.size(), Memo{});
-    std::fill(memoHashes_.begin(), memoHashes_.end(), 0);
+    changes_ = 1;  // above every tile
+    ForgetDraws();
     changed_.clear();
     MarkChanged(Bounds());
 }
@@ -281,8 +291,7 @@ void SoftCanvas::Clear(ColorRef color) {
 
 void SoftCanvas::SetSkipRepeatedDraws(bool on) {
     skipRepeats_ = on;
-    memos_.assign(memos_.size(), Memo{});
-    std::fill(memoHashes_.begin(), memoHashes_.end(), 0);
+    ForgetDraws();
 }
 
 void SoftCanvas::Changed(const Rect& rect) {
@@ -310,41 +319,61 @@ bool SoftCanvas::StillOnCanvas(const Memo& memo) const {
     return true;
 }
 
-SoftCanvas::Memo* SoftCanvas::FindMemo(const DrawKey& key, std::uint64_t hash) {
-    if (memos_.empty()) return nullptr;
-    const std::size_t first = 2 * (hash & (kMemoSets - 1));
-    // The hashes alone first: a draw seen for the first time, as every draw
-    // of a moving box is, touches 16 bytes instead of two whole memos.
-    for (std::size_t i = first; i < first + 2; ++i) {
-        if (memoHashes_[i] == hash && memos_[i].made != 0 && memos_[i].key == key) return &memos_[i];
+const SoftCanvas::Memo* SoftCanvas::Recall(const DrawKey& key, std::uint64_t hash) {
+    const std::size_t end = std::min(past_.size(), cursor_ + kLookahead);
+    for (std::size_t i = cursor_; i < end; ++i) {
+        if (pastHashes_[i] == hash && past_[i].key == key) {
+            cursor_ = i + 1;
+            return &past_[i];
+        }
     }
     return nullptr;
 }
 
-void SoftCanvas::Remember(const DrawKey& key, std::uint64_t hash, const Rect& covered) {
-    if (memos_.empty()) {
-        memos_.resize(2 * kMemoSets);
-        memoHashes_.assign(2 * kMemoSets, 0);
+void SoftCanvas::Keep(const Memo& memo, std::uint64_t hash) {
+    if (present_.size() >= kMaxRecorded) {
+        // `memo` lives in past_, which starting anew empties.
+        const Memo kept = memo;
+        EndFrame();
+        present_.push_back(kept);
+        presentHashes_.push_back(hash);
+        return;
     }
-    const std::size_t first = 2 * (hash & (kMemoSets - 1));
-    Memo* set = &memos_[first];
-    Memo* slot = nullptr;
-    for (std::size_t way = 0; way < 2 && slot == nullptr; ++way) {
-        if (memoHashes_[first + way] == hash && set[way].made != 0 && set[way].key == key) slot = &set[way];
-    }
-    if (slot == nullptr) slot = set[0].used <= set[1].used ? &set[0] : &set[1];
-    memoHashes_[static_cast<std::size_t>(slot - memos_.data())] = hash;
-    slot->key = key;
-    slot->covered = Intersect(covered, Bounds());
-    // Its own changes are under it; later ones must not be.
-    slot->made = changes_;
-    slot->used = ++uses_;
+    present_.push_back(memo);
+    presentHashes_.push_back(hash);
 }
 
-std::vector<Rect> SoftCanvas::TakeChangedRects() {
-    std::vector<Rect> out;
-    out.swap(changed_);
-    return out;
+void SoftCanvas::Remember(const DrawKey& key, std::uint64_t hash, const Rect& covered) {
+    if (present_.size() >= kMaxRecorded) EndFrame();
+    Memo& memo = present_.emplace_back();
+    presentHashes_.push_back(hash);
+    memo.key = key;
+    memo.covered = Intersect(covered, Bounds());
+    // Its own changes are under it; later ones must not be.
+    memo.made = changes_;
+}
+
+void SoftCanvas::EndFrame() {
+    past_.swap(present_);
+    pastHashes_.swap(presentHashes_);
+    present_.clear();
+    presentHashes_.clear();
+    cursor_ = 0;
+}
+
+void SoftCanvas::ForgetDraws() {
+    past_.clear();
+    present_.clear();
+    pastHashes_.clear();
+    presentHashes_.clear();
+    cursor_ = 0;
+}
+
+const std::vector<Rect>& SoftCanvas::TakeChangedRects() {
+    EndFrame();
+    taken_.swap(changed_);
+    changed_.clear();
+    return taken_;
 }
 
 void SoftCanvas::SetChangeTracking(bool on) {
@@ -356,6 +385,11 @@ void SoftCanvas::MarkChanged(const Rect& rect) {
     if (!tracking_ || rect.IsEmpty()) return;
     Rect r = Intersect(rect, Bounds());
     if (r.IsEmpty()) return;
+    // Most changes lie inside one already listed (a box drawn where it was
+    // just wiped): nothing to merge then.
+    for (const Rect& c : changed_) {
+        if (c.left <= r.left && c.top <= r.top && c.right >= r.right && c.bottom >= r.bottom) return;
+    }
     // Fold in every rectangle the new one overlaps or nearly adjoins; a
     // merged rectangle may in turn reach others, hence the rescan. With the
     // list full the newcomer goes into the partner that wastes least: one
@@ -394,7 +428,12 @@ Font* SoftCanvas::SelectFont(Font* font) {
     Font* previous = selected_;
     selected_ = font;
     // A font the platform could not create leaves the current one in place.
-    if (auto* soft = dynamic_cast<SoftFont*>(font); soft && soft->IsValid()) face_ = soft->Face();
+    // The stage selects a font for every box of every frame: the type is
+    // compared instead of searched (SoftFont is final), and the face's count
+    // of owners is left alone when the face stays.
+    if (font == nullptr || typeid(*font) != typeid(SoftFont)) return previous;
+    const auto* soft = static_cast<const SoftFont*>(font);
+    if (soft->IsValid() && soft->Face() != face_) face_ = soft->Face();
     return previous;
 }
 
@@ -403,10 +442,29 @@ Size SoftCanvas::GetTextExtent(const std::string& text) {
     return Size{face_->TextWidth(text), face_->Height()};
 }
 
+void SoftCanvas::Prefetch(const Rect& rect, const Rect& clip) const {
+    const Rect r = Intersect(rect, clip);
+    if (r.IsEmpty()) return;
+    // Between frames other programs have the caches: a draw's rows are asked
+    // for all at once, so that their misses overlap instead of queueing one
+    // behind the other as the glyphs reach them. Large areas are left to the
+    // processor, which sees long rows coming by itself.
+    constexpr std::size_t kLineWords = 64 / sizeof(std::uint32_t);
+    constexpr std::int64_t kMaxLines = 1024;
+    if (static_cast<std::int64_t>(r.Height()) * (r.Width() / static_cast<int>(kLineWords) + 1) > kMaxLines) return;
+    for (int y = r.top; y < r.bottom; ++y) {
+        const std::uint32_t* row = pixels_ + static_cast<std::size_t>(y) * Stride();
+        for (std::size_t x = static_cast<std::size_t>(r.left) & ~(kLineWords - 1); x < static_cast<std::size_t>(r.right);
+             x += kLineWords)
+            __builtin_prefetch(row + x, 1);
+    }
+}
+
 void SoftCanvas::FillClipped(const Rect& rect, const Rect& clip, std::uint32_t pixel, Rect& touched, Rect* covered) {
     Rect r = Intersect(rect, clip);
     if (r.IsEmpty()) return;
     if (covered != nullptr) Include(*covered, r);
+    Prefetch(r, r);
     // Only what differs counts as changed: a box filled again in its own
     // colour each frame reports nothing to present.
     std::int64_t x0 = r.right, x1 = r.left;
@@ -524,6 +582,7 @@ void SoftCanvas::DrawLine(const Line& line, std::int64_t x, std::int64_t y, cons
     if (bkMode_ == kOpaque)
         FillClipped(ClampedRect(x, y, x + line.width, y + face.Height()), clip, ToPixel(bkColor_), touched, &covered);
 
+    Prefetch(ClampedRect(x, y, x + line.width, y + face.Height()), clip);
     const std::int64_t baseline = y + face.Ascent();
     std::int64_t pen = x;
     for (unsigned char c : line.chars) {
@@ -603,8 +662,8 @@ void SoftCanvas::DrawText(const std::string& text, const Rect& rect, unsigned fo
         key.length = static_cast<std::uint32_t>(text.size());
         std::memcpy(key.text, text.data(), text.size());
         hash = key.Hash();
-        if (Memo* m = FindMemo(key, hash); m != nullptr && StillOnCanvas(*m)) {
-            m->used = ++uses_;
+        if (const Memo* m = Recall(key, hash); m != nullptr && StillOnCanvas(*m)) {
+            Keep(*m, hash);
             ++skipped_;
             return;
         }
@@ -690,13 +749,14 @@ int SoftCanvas::SetDIBitsToDevice(int x, int y, int width, int height, int srcX,
                        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(width)) << 16) ^
                        static_cast<std::uint32_t>(height);
         hash = key.Hash();
-        if (Memo* m = FindMemo(key, hash); m != nullptr && StillOnCanvas(*m) && m->covered == covered) {
-            m->used = ++uses_;
+        if (const Memo* m = Recall(key, hash); m != nullptr && StillOnCanvas(*m) && m->covered == covered) {
+            Keep(*m, hash);
             ++skipped_;
             return lines;
         }
     }
 
+    Prefetch(covered, covered);
     if (rowScratch_.size() < static_cast<std::size_t>(cx1 - cx0)) rowScratch_.resize(static_cast<std::size_t>(cx1 - cx0));
     std::int64_t x0 = cx1, x1 = cx0;
     int y0 = covered.bottom, y1 = covered.top;

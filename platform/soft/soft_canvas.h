@@ -56,8 +56,9 @@ public:
 
     // Rectangles (clipped to the framebuffer) that together cover every pixel
     // written since the last call, merged where they overlap or lie close,
-    // and at most kMaxChangedRects of them. Empties the list.
-    std::vector<Rect> TakeChangedRects();
+    // and at most kMaxChangedRects of them. Empties the list; what it returns
+    // stays valid until the next call.
+    const std::vector<Rect>& TakeChangedRects();
     const std::vector<Rect>& ChangedRects() const { return changed_; }
     static constexpr std::size_t kMaxChangedRects = 32;
     // Off for a canvas nobody presents, such as the render tool's; on by
@@ -71,6 +72,11 @@ public:
     // Resize or UseMemory, such as a shared image. It is cleared black and
     // counts as changed all over.
     void UseMemory(std::uint32_t* pixels, int width, int height, std::size_t stride);
+
+    // Ends a frame: the next one is expected to repeat its draws in their
+    // order. TakeChangedRects ends one too; a canvas that never ends one
+    // starts a new record every few frames' worth of draws.
+    void EndFrame();
 
     // Whether repeated draws are recognised and left out; on by default.
     // Off draws everything, for comparing the two.
@@ -116,6 +122,7 @@ private:
     // must not overflow on the way to being clipped away. `covered` grows by
     // every pixel the draw may write, `touched` by those it changed.
     void DrawLine(const Line& line, std::int64_t x, std::int64_t y, const Rect& clip, Rect& touched, Rect& covered);
+    void Prefetch(const Rect& rect, const Rect& clip) const;
     void FillClipped(const Rect& rect, const Rect& clip, std::uint32_t pixel, Rect& touched, Rect* covered = nullptr);
     Rect Bounds() const { return Rect{0, 0, width_, height_}; }
     // Every pixel change goes through here: the changed rectangles and the
@@ -124,12 +131,17 @@ private:
     void MarkChanged(const Rect& rect);
     void Adopt(std::uint32_t* pixels, int width, int height, std::size_t stride);
 
-    // The remembered draws. A draw whose key is remembered and under whose
-    // pixels nothing changed since is skipped; every other draw is done and
-    // remembered.
-    Memo* FindMemo(const DrawKey& key, std::uint64_t hash);
+    // The remembered draws, kept in the order they came: a frame repeats
+    // the draws of the frame before in the same order, so each is looked for
+    // a few places after the last one found, and the records are read and
+    // written as a stream. A draw found there, with nothing changed under
+    // its pixels since, is skipped and its record carried over; every other
+    // draw is done and recorded anew.
+    const Memo* Recall(const DrawKey& key, std::uint64_t hash);
     bool StillOnCanvas(const Memo& memo) const;
+    void Keep(const Memo& memo, std::uint64_t hash);
     void Remember(const DrawKey& key, std::uint64_t hash, const Rect& covered);
+    void ForgetDraws();
 
     int width_ = 0;
     int height_ = 0;
@@ -137,15 +149,18 @@ private:
     std::uint32_t* pixels_ = nullptr;
     std::vector<std::uint32_t> own_;  // the pixels, unless UseMemory gave others
     std::vector<Rect> changed_;
+    std::vector<Rect> taken_;  // TakeChangedRects's result: both keep their storage
     bool tracking_ = true;
 
     bool skipRepeats_ = true;
     std::uint64_t changes_ = 0;          // pixel-changing draws so far
     std::vector<std::uint64_t> tiles_;   // per tile: the last change that touched it
     int tilesX_ = 0;
-    std::vector<Memo> memos_;
-    std::vector<std::uint64_t> memoHashes_;  // the hash of memos_[i]'s key, packed apart
-    std::uint64_t uses_ = 0;
+    std::vector<Memo> past_;                 // the last frame's draws
+    std::vector<Memo> present_;              // this frame's so far
+    std::vector<std::uint64_t> pastHashes_;  // the hash of past_[i]'s key, packed apart
+    std::vector<std::uint64_t> presentHashes_;
+    std::size_t cursor_ = 0;                 // where in past_ the next draw is expected
     std::uint64_t skipped_ = 0;
     Line line_;                          // NextLine's result, its storage reused
     std::vector<std::size_t> sourceEnd_;  // NextLine's scratch

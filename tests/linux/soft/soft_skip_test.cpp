@@ -61,3 +61,39 @@ TEST(SoftSkip, UseMemoryDrawsIntoTheGivenRowsAndLeavesThePaddingAlone) {
         for (int x = 0; x < 8; ++x) EXPECT_EQ(memory[y * 8 + x], x < 6 ? 0x010203u : 0xABCDEFu) << x << "," << y;
     }
 }
+
+// Frames of board-like draws: a box that stops drawing shifts the ones after
+// it, and a canvas that never ends a frame keeps recognising repeats across
+// the point where its record of draws starts anew.
+TEST(SoftSkip, RepeatsAreRecognisedAfterADroppedDrawAndWithoutFrameEnds) {
+    auto font = MakeFont(-18, "MS Sans Serif", 700);
+    const char* cells[] = {"1", "Bayern", "34", "80", "2", "Dortmund", "34", "71"};
+    auto frame = [&](SoftCanvas& c, std::size_t skip) {
+        for (std::size_t i = 0; i < 8; ++i) {
+            if (i == skip) continue;
+            // Far enough apart that no cell's draw counts as drawn over another.
+            const int x = static_cast<int>(i % 4) * 128, y = static_cast<int>(i / 4) * 64;
+            c.DrawText(cells[i], Rect{x, y, x + 100, y + 40}, kDtWordBreak);
+        }
+    };
+    SoftCanvas c(512, 128);
+    c.SelectFont(font.get());
+    c.SetBkMode(kTransparent);
+    c.SetTextColor(Rgb(191, 191, 191));
+    frame(c, 99);
+    c.TakeChangedRects();
+    const std::vector<std::uint32_t> drawn = Snapshot(c);
+
+    frame(c, 1);  // "Bayern" gone from this frame: the six after it are still found
+    EXPECT_EQ(c.SkippedDraws(), 7u);
+    EXPECT_TRUE(c.TakeChangedRects().empty());
+    EXPECT_EQ(Snapshot(c), drawn);
+
+    SoftCanvas endless(512, 128);
+    endless.SelectFont(font.get());
+    endless.SetBkMode(kTransparent);
+    endless.SetTextColor(Rgb(191, 191, 191));
+    for (int n = 0; n < 2500; ++n) frame(endless, 99);  // 20000 draws, no frame ended
+    EXPECT_GE(endless.SkippedDraws(), 15000u);
+    EXPECT_EQ(Snapshot(endless), drawn);
+}
