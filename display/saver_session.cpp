@@ -7,14 +7,14 @@
 #include "display/board.h"
 
 SaverSession::SaverSession(FontFactory& fonts, std::string championship)
-    : layout_(fonts), title_(BoardTitleForChampionship(championship)) {}
+    : layout_(fonts), content_{theStandings, theStatusText, BoardTitleForChampionship(championship)} {}
 
 void SaverSession::Reshape(Size size) { layout_.bounds = Rect{0, 0, size.cx, size.cy}; }
 
 SaverClock::time_point SaverSession::Draw(Canvas& canvas, SaverClock::time_point now) {
     if (freed_) return SaverClock::time_point::max();
-    const BoardContent content{theStandings, theStatusText, title_};
-    ComposeBoard(layout_, canvas, content);
+    if (content_.statusText != theStatusText) content_.statusText = theStatusText;
+    ComposeBoard(layout_, canvas, content_);
     ++frames_;
     if (!due_) {
         due_ = now + kSaverFramePeriod;

@@ -24,6 +24,7 @@
 #include <optional>
 #include <string>
 
+#include "display/board.h"
 #include "display/board_layout.h"
 #include "display/geometry.h"
 
@@ -101,7 +102,9 @@ private:
     SaverAction MouseTest(Point pointer);
 
     BoardLayout layout_;
-    std::string title_;
+    // Kept, not built for each frame: building it copied three strings 50
+    // times a second.
+    BoardContent content_;
     bool preview_ = false;
     bool freed_ = false;
     std::optional<Point> mouseReference_;
