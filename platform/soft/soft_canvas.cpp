@@ -27,18 +27,9 @@ std::int64_t Area(const Rect& r) {
     return static_cast<std::int64_t>(r.Width()) * r.Height();
 }
 
-// Pixels a merged rectangle covers that neither part did; both parts are
-// not empty. Run for every listed rectangle on every change, so in plain
-// arithmetic.
-inline std::int64_t MergeWaste(const Rect& a, const Rect& b) {
-    const std::int64_t l = std::min(a.left, b.left), t = std::min(a.top, b.top);
-    const std::int64_t r = std::max(a.right, b.right), bt = std::max(a.bottom, b.bottom);
-    const std::int64_t il = std::max(a.left, b.left), it = std::max(a.top, b.top);
-    const std::int64_t ir = std::min(a.right, b.right), ib = std::min(a.bottom, b.bottom);
-    const std::int64_t inter = (ir > il && ib > it) ? (ir - il) * (ib - it) : 0;
-    const std::int64_t areaA = static_cast<std::int64_t>(a.right - a.left) * (a.bottom - a.top);
-    const std::int64_t areaB = static_cast<std::int64_t>(b.right - b.left) * (b.bottom - b.top);
-    return (r - l) * (bt - t) - areaA - areaB + inter;
+// Pixels a merged rectangle covers that neither part did.
+std::int64_t MergeWaste(const Rect& a, const Rect& b) {
+    return Area(Union(a, b)) - Area(a) - Area(b) + Area(Intersect(a, b));
 }
 
 Rect ClampedRect(std::int64_t l, std::int64_t t, std::int64_t r, std::int64_t b) {
@@ -320,6 +311,8 @@ bool SoftCanvas::StillOnCanvas(const Memo& memo) const {
 }
 
 const SoftCanvas::Memo* SoftCanvas::Recall(const DrawKey& key, std::uint64_t hash) {
+    // Started anew here, before anyone holds a record of past_.
+    if (present_.size() >= kMaxRecorded) EndFrame();
     const std::size_t end = std::min(past_.size(), cursor_ + kLookahead);
     for (std::size_t i = cursor_; i < end; ++i) {
         if (pastHashes_[i] == hash && past_[i].key == key) {
@@ -331,26 +324,13 @@ const SoftCanvas::Memo* SoftCanvas::Recall(const DrawKey& key, std::uint64_t has
 }
 
 void SoftCanvas::Keep(const Memo& memo, std::uint64_t hash) {
-    if (present_.size() >= kMaxRecorded) {
-        // `memo` lives in past_, which starting anew empties.
-        const Memo kept = memo;
-        EndFrame();
-        present_.push_back(kept);
-        presentHashes_.push_back(hash);
-        return;
-    }
     present_.push_back(memo);
     presentHashes_.push_back(hash);
 }
 
 void SoftCanvas::Remember(const DrawKey& key, std::uint64_t hash, const Rect& covered) {
-    if (present_.size() >= kMaxRecorded) EndFrame();
-    Memo& memo = present_.emplace_back();
-    presentHashes_.push_back(hash);
-    memo.key = key;
-    memo.covered = Intersect(covered, Bounds());
     // Its own changes are under it; later ones must not be.
-    memo.made = changes_;
+    Keep(Memo{key, Intersect(covered, Bounds()), changes_}, hash);
 }
 
 void SoftCanvas::EndFrame() {
@@ -579,10 +559,12 @@ void SoftCanvas::DrawLine(const Line& line, std::int64_t x, std::int64_t y, cons
                           Rect& covered) {
     SoftFace& face = *face_;
     const std::uint32_t ink = ToPixel(textColor_);
+    // The background fill asks for the same lines itself.
     if (bkMode_ == kOpaque)
         FillClipped(ClampedRect(x, y, x + line.width, y + face.Height()), clip, ToPixel(bkColor_), touched, &covered);
+    else
+        Prefetch(ClampedRect(x, y, x + line.width, y + face.Height()), clip);
 
-    Prefetch(ClampedRect(x, y, x + line.width, y + face.Height()), clip);
     const std::int64_t baseline = y + face.Ascent();
     std::int64_t pen = x;
     for (unsigned char c : line.chars) {

@@ -75,7 +75,7 @@ public:
 
     // Ends a frame: the next one is expected to repeat its draws in their
     // order. TakeChangedRects ends one too; a canvas that never ends one
-    // starts a new record every few frames' worth of draws.
+    // starts a new record every few thousand draws.
     void EndFrame();
 
     // Whether repeated draws are recognised and left out; on by default.
