@@ -376,11 +376,12 @@ int X11SaverWindow::Run(int stopFd) {
     }
     due_ = SaverClock::now();
     bool readable = true;  // whatever came while the window was made
+    unsigned long unflushed = 0;  // the next request when the last flush was made; 0: none made yet
     while (!closeRequested_) {
         // The connection is read only when poll found it readable; events
         // an earlier reply brought along are already queued.
         if (readable) XEventsQueued(display_, QueuedAfterReading);
-        while (!closeRequested_ && XEventsQueued(display_, QueuedAlready) > 0) {
+        while (!closeRequested_ && XQLength(display_) > 0) {
             XEvent event;
             XNextEvent(display_, &event);
             HandleEvent(event);
@@ -394,10 +395,16 @@ int X11SaverWindow::Run(int stopFd) {
         // until the server has read the one before.
         const SaverClock::time_point frameTime = SaverClock::now();
         if (due_ && frameTime >= *due_ && !AnyBusy()) PlayFrame(frameTime);
-        XFlush(display_);
+        // Xlib's flush also reads the connection, a system call that finds
+        // nothing on a frame that changed no pixel: it is left out when no
+        // request waits to be sent.
+        if (XNextRequest(display_) != unflushed) {
+            XFlush(display_);
+            unflushed = XNextRequest(display_);
+        }
         // Flushing may have read events; they must not wait for the poll.
         readable = false;
-        if (XEventsQueued(display_, QueuedAlready) > 0) continue;
+        if (XQLength(display_) > 0) continue;
 
         // One wake-up a frame: between frames the connection is watched for
         // input, but not for the server's word that it has read the frame
