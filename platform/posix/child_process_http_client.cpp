@@ -13,6 +13,7 @@
 #include <cstring>
 #include <exception>
 
+#include "platform/posix/child_process.h"
 #include "platform/unique_handle.h"
 
 namespace {
@@ -73,13 +74,6 @@ std::string HowItEnded(int status) {
     if (WIFSIGNALED(status)) return "killed by signal " + std::to_string(WTERMSIG(status));
     if (WIFEXITED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
     return "status " + std::to_string(status);
-}
-
-int WaitForExit(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return status;
 }
 
 // A child still running when the wait is given up is killed and reaped.

@@ -376,7 +376,7 @@ int X11SaverWindow::Run(int stopFd) {
     }
     due_ = SaverClock::now();
     bool readable = true;  // whatever came while the window was made
-    unsigned long unflushed = 0;  // the next request when the last flush was made; 0: none made yet
+    unsigned long flushedUpTo = 0;  // XNextRequest at the last flush; 0: no flush yet
     while (!closeRequested_) {
         // The connection is read only when poll found it readable; events
         // an earlier reply brought along are already queued.
@@ -398,9 +398,9 @@ int X11SaverWindow::Run(int stopFd) {
         // Xlib's flush also reads the connection, a system call that finds
         // nothing on a frame that changed no pixel: it is left out when no
         // request waits to be sent.
-        if (XNextRequest(display_) != unflushed) {
+        if (XNextRequest(display_) != flushedUpTo) {
             XFlush(display_);
-            unflushed = XNextRequest(display_);
+            flushedUpTo = XNextRequest(display_);
         }
         // Flushing may have read events; they must not wait for the poll.
         readable = false;

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/posix/child_process.h"
+
 #ifndef VEMO_LIBEXECDIR
 #define VEMO_LIBEXECDIR "/usr/libexec"
 #endif
@@ -73,9 +75,7 @@ bool RunSettingsProgram(const std::string& program, bool activeParent, std::stri
         }
     }
     close(out[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    const int status = WaitForExit(pid);
     if (WIFSIGNALED(status)) {
         error = std::string(kProgramName) + " ended by signal " + std::to_string(WTERMSIG(status));
         return false;
