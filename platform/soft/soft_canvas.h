@@ -89,6 +89,12 @@ public:
     static std::uint32_t ToPixel(ColorRef color);
     static ColorRef ToColorRef(std::uint32_t pixel);
 
+    // Text is inked eight pixels a step where the processor has AVX2, else a
+    // run of pixels at a time; pixels and reported changes are the same
+    // either way. Returns whether the eight-pixel way is used from now on,
+    // which it cannot be without AVX2. For every canvas of the process.
+    static bool SetWideGlyphs(bool on);
+
     // Canvas
     Font* SelectFont(Font* font) override;
     void SetTextColor(ColorRef color) override { textColor_ = color; }

@@ -509,3 +509,69 @@ TEST(SoftFonts, AverageWidthScalesTheGlyphsHorizontally) {
     EXPECT_EQ(w.cy, n.cy);
     EXPECT_EQ(s.cy, n.cy);
 }
+
+// Glyphs are inked eight pixels a step where the processor allows, else a
+// run at a time. Both must leave the same pixels and report exactly the
+// pixels that changed: over backgrounds that already hold some of the ink,
+// clipped at every side and at columns inside a glyph, with glyphs wider
+// than 64 pixels, and drawn again where they are.
+TEST(SoftText, BothWaysOfInkingGiveTheSamePixelsAndReportExactlyTheChange) {
+    struct WideGlyphsBack {
+        ~WideGlyphsBack() { SoftCanvas::SetWideGlyphs(true); }
+    } back;
+    if (!SoftCanvas::SetWideGlyphs(true)) GTEST_SKIP() << "the processor has no AVX2";
+    const std::unique_ptr<Font> fonts[] = {MakeFont(-15, "MS Sans Serif"), MakeFont(-22, "Arial", 700, true),
+                                           MakeFont(-130, "Arial", 700)};
+    struct Draw {
+        int font;
+        const char* text;
+        Rect rect;
+        unsigned format;
+    };
+    const Draw draws[] = {
+        {0, "Borussia 1-0 Mainz", Rect{3, 4, 190, 60}, kDtWordBreak},
+        {0, "Borussia 1-0 Mainz", Rect{3, 4, 190, 60}, kDtWordBreak},  // again: no change
+        {1, "Eintracht Frankfurt", Rect{-7, -5, 117, 23}, kDtWordBreak},
+        {1, "Wolfsburg", Rect{150, 90, 213, 123}, kDtWordBreak},
+        {1, "Hertha BSC", Rect{23, 61, 77, 80}, kDtSingleLine},
+        {2, "WM", Rect{-41, -30, 230, 140}, kDtWordBreak | kDtCenter},
+        {2, "W", Rect{13, 2, 91, 117}, kDtSingleLine},  // clipped inside the glyph
+    };
+    constexpr int kW = 200, kH = 120;
+    std::vector<std::uint32_t> result[2];
+    for (int way = 0; way < 2; ++way) {
+        ASSERT_EQ(SoftCanvas::SetWideGlyphs(way == 0), way == 0);
+        SoftCanvas c(kW, kH);
+        // Stripes of the ink's colours and of another, so that some pixels
+        // of each draw are ink already.
+        for (int y = 0; y < kH; y += 3) c.FillRect(Rect{y % 7, y, kW, y + 2}, y % 2 ? Rgb(255, 255, 0) : Rgb(9, 9, 9));
+        c.TakeChangedRects();
+        c.SetBkMode(kTransparent);
+        for (std::size_t i = 0; i < std::size(draws); ++i) {
+            const Draw& d = draws[i];
+            c.SelectFont(fonts[d.font].get());
+            c.SetTextColor(d.font == 2 ? Rgb(9, 9, 9) : Rgb(255, 255, 0));
+            const std::vector<std::uint32_t> before = Snapshot(c);
+            c.DrawText(d.text, d.rect, d.format);
+            const std::vector<std::uint32_t> after = Snapshot(c);
+            Rect change{kW, kH, 0, 0};
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x)
+                    if (before[static_cast<std::size_t>(y * kW + x)] != after[static_cast<std::size_t>(y * kW + x)])
+                        change = Rect{std::min(change.left, x), std::min(change.top, y), std::max(change.right, x + 1),
+                                      std::max(change.bottom, y + 1)};
+            const std::vector<Rect> reported = c.TakeChangedRects();
+            if (change.IsEmpty()) {
+                EXPECT_TRUE(reported.empty()) << "way " << way << ", draw " << i;
+                continue;
+            }
+            ASSERT_EQ(reported.size(), 1u) << "way " << way << ", draw " << i;
+            EXPECT_EQ(reported[0].left, change.left) << "way " << way << ", draw " << i;
+            EXPECT_EQ(reported[0].top, change.top) << "way " << way << ", draw " << i;
+            EXPECT_EQ(reported[0].right, change.right) << "way " << way << ", draw " << i;
+            EXPECT_EQ(reported[0].bottom, change.bottom) << "way " << way << ", draw " << i;
+        }
+        result[way] = Snapshot(c);
+    }
+    EXPECT_EQ(result[0], result[1]);
+}
