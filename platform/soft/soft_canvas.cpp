@@ -168,13 +168,26 @@ void InkGlyphRuns(SoftFace& face, const std::string& chars, std::int64_t pen, st
     return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(differ)));
 }
 
+// The same where all eight pixels lie inside the canvas's row: a plain load,
+// a blend and a plain store, which cost less than the masked store. The
+// pixels outside the lanes are written back as they were.
+[[gnu::target("avx2"), gnu::always_inline]] inline unsigned InkStepInside(unsigned m, std::uint32_t* at, __m256i inkLanes,
+                                                                          __m256i laneBits) {
+    const __m256i lanes = _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(m)), laneBits), laneBits);
+    auto* p = reinterpret_cast<__m256i*>(at);
+    const __m256i before = _mm256_loadu_si256(p);
+    const __m256i differ = _mm256_andnot_si256(_mm256_cmpeq_epi32(before, inkLanes), lanes);
+    _mm256_storeu_si256(p, _mm256_blendv_epi8(before, inkLanes, lanes));
+    return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(differ)));
+}
+
 // The glyphs of one line, eight pixels of a glyph row per step: the ink's
-// bits become a lane mask; the masked load and store touch only inked
-// pixels, so lanes beyond the clip or the canvas are never accessed. Only
-// pixels not yet in the ink's colour count as changed.
+// bits become a lane mask. Steps that reach past the canvas's row use the
+// masked load and store, which touch only inked pixels. Only pixels not yet
+// in the ink's colour count as changed.
 [[gnu::target("avx2")]] void InkGlyphsWide(SoftFace& face, const std::string& chars, std::int64_t pen,
                                            std::int64_t baseline, const Rect& clip, std::uint32_t* pixels,
-                                           std::size_t stride, std::uint32_t ink, LineBounds& b) {
+                                           std::int64_t width, std::size_t stride, std::uint32_t ink, LineBounds& b) {
     const __m256i laneBits = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
     const __m256i inkLanes = _mm256_set1_epi32(static_cast<int>(ink));
     for (unsigned char c : chars) {
@@ -199,13 +212,15 @@ void InkGlyphRuns(SoftFace& face, const std::string& chars, std::int64_t pen, st
         // The glyph's changed columns and rows, widened into `b` once.
         std::uint64_t columns = 0;
         std::int64_t firstRow = r1, lastRow = r0;
+        const bool inside = gx + 8 * j0 >= 0 && gx + 8 * j1 <= width;
         if (j1 - j0 == 1) {
             // Most glyphs: one step a row.
             const unsigned mask = firstMask & lastMask;
             for (std::int64_t r = r0; r < r1; ++r, bits += inkStride, row += stride) {
                 const unsigned m = *bits & mask;
                 if (m == 0) continue;
-                const unsigned changed = InkStep(m, row, inkLanes, laneBits);
+                const unsigned changed =
+                    inside ? InkStepInside(m, row, inkLanes, laneBits) : InkStep(m, row, inkLanes, laneBits);
                 columns |= changed;
                 firstRow = changed != 0 && r < firstRow ? r : firstRow;
                 lastRow = changed != 0 ? r : lastRow;
@@ -217,7 +232,8 @@ void InkGlyphRuns(SoftFace& face, const std::string& chars, std::int64_t pen, st
                     if (j == 0) m &= firstMask;
                     if (j == j1 - j0 - 1) m &= lastMask;
                     if (m == 0) continue;
-                    const std::uint64_t changed = InkStep(m, row + 8 * j, inkLanes, laneBits);
+                    const std::uint64_t changed = inside ? InkStepInside(m, row + 8 * j, inkLanes, laneBits)
+                                                         : InkStep(m, row + 8 * j, inkLanes, laneBits);
                     if (changed == 0) continue;
                     if (j < 8) {
                         columns |= changed << (8 * j);
@@ -298,8 +314,11 @@ struct SoftCanvas::DibView {
     int bitCount = 0;
     std::size_t rowSize = 0;
     const std::uint8_t* bits = nullptr;
-    std::uint32_t table[256] = {};
+    // Set by LoadTable, 256 entries: a picture the stage draws again where
+    // it stands is skipped before its colours are needed.
+    const std::uint32_t* table = nullptr;
     int tableSize = 0;
+    const std::uint8_t* quads = nullptr;  // the colour table in the header
 
     bool Open(const DibImage& image) {
         const std::vector<std::uint8_t>& info = image.info();
@@ -328,21 +347,42 @@ struct SoftCanvas::DibView {
             std::size_t available = (info.size() - h.biSize) / sizeof(RgbQuad);
             if (count > available) count = static_cast<std::uint32_t>(available);
             tableSize = static_cast<int>(count);
-            for (int i = 0; i < tableSize; ++i) {
-                const std::uint8_t* q = info.data() + h.biSize + 4 * static_cast<std::size_t>(i);
-                table[i] = (static_cast<std::uint32_t>(q[2]) << 16) | (static_cast<std::uint32_t>(q[1]) << 8) | q[0];
-            }
+            quads = info.data() + h.biSize;
         }
         return true;
+    }
+
+    // The table from one of the canvas's palettes, converted again only
+    // when no palette was made from the same header bytes. Indices past the
+    // table's end give black, so that a row is converted without a test per
+    // pixel.
+    void LoadTable(Palette* palettes, unsigned& next) {
+        if (bitCount > 8) return;
+        const std::size_t bytes = 4 * static_cast<std::size_t>(tableSize);
+        for (unsigned k = 0; k < kPalettes; ++k) {
+            if (palettes[k].size == tableSize && std::memcmp(palettes[k].quads, quads, bytes) == 0) {
+                table = palettes[k].pixels;
+                return;
+            }
+        }
+        Palette& p = palettes[next];
+        next = (next + 1) % kPalettes;
+        std::memcpy(p.quads, quads, bytes);
+        p.size = tableSize;
+        for (int i = 0; i < tableSize; ++i) {
+            const std::uint8_t* q = quads + 4 * static_cast<std::size_t>(i);
+            p.pixels[i] = (static_cast<std::uint32_t>(q[2]) << 16) | (static_cast<std::uint32_t>(q[1]) << 8) | q[0];
+        }
+        std::fill(p.pixels + tableSize, p.pixels + 256, 0u);
+        table = p.pixels;
     }
 
     // Columns [x0, x1) of row y counted from the top into out[0 ..).
     void Row(int x0, int x1, int y, std::uint32_t* out) const {
         const std::uint8_t* row = bits + rowSize * static_cast<std::size_t>(topDown ? y : height - 1 - y);
-        auto entry = [this](unsigned index) { return static_cast<int>(index) < tableSize ? table[index] : 0u; };
         switch (bitCount) {
             case 8:
-                for (int x = x0; x < x1; ++x) *out++ = entry(row[x]);
+                for (int x = x0; x < x1; ++x) *out++ = table[row[x]];
                 return;
             case 24:
             case 32: {
@@ -735,7 +775,10 @@ void SoftCanvas::DrawLine(const Line& line, std::int64_t x, std::int64_t y, cons
 
     const std::int64_t baseline = y + face.Ascent();
     LineBounds b;
-    (wideGlyphs ? InkGlyphsWide : InkGlyphRuns)(face, line.chars, x, baseline, clip, pixels_, Stride(), ink, b);
+    if (wideGlyphs)
+        InkGlyphsWide(face, line.chars, x, baseline, clip, pixels_, width_, Stride(), ink, b);
+    else
+        InkGlyphRuns(face, line.chars, x, baseline, clip, pixels_, Stride(), ink, b);
     if (b.cx0 < b.cx1)
         Include(covered, static_cast<int>(b.cx0), static_cast<int>(b.cy0), static_cast<int>(b.cx1), static_cast<int>(b.cy1));
     if (b.tx0 < b.tx1)
@@ -870,6 +913,8 @@ int SoftCanvas::SetDIBitsToDevice(int x, int y, int width, int height, int srcX,
         }
     }
 
+    if (!palettes_) palettes_ = std::make_unique<Palette[]>(kPalettes);
+    dib.LoadTable(palettes_.get(), nextPalette_);
     Prefetch(covered, covered);
     if (rowScratch_.size() < static_cast<std::size_t>(cx1 - cx0)) rowScratch_.resize(static_cast<std::size_t>(cx1 - cx0));
     std::int64_t x0 = cx1, x1 = cx0;
@@ -879,16 +924,13 @@ int SoftCanvas::SetDIBitsToDevice(int x, int y, int width, int height, int srcX,
         const int sy = static_cast<int>(py - dy);
         std::uint32_t* src = rowScratch_.data();
         dib.Row(static_cast<int>(cx0 - dx), static_cast<int>(cx1 - dx), sy, src);
-        std::int64_t first = cx1, last = cx0;
-        for (std::int64_t px = cx0; px < cx1; ++px) {
-            const std::uint32_t v = src[px - cx0];
-            if (row[px] != v) {
-                row[px] = v;
-                first = std::min(first, px);
-                last = px + 1;
-            }
-        }
+        // Only the span from the first to the last differing pixel is
+        // copied; what lies between and is equal stays equal.
+        std::int64_t first = cx0, last = cx1;
+        while (first < last && row[first] == src[first - cx0]) ++first;
+        while (last > first && row[last - 1] == src[last - 1 - cx0]) --last;
         if (first < last) {
+            std::memcpy(row + first, src + (first - cx0), static_cast<std::size_t>(last - first) * sizeof *row);
             x0 = std::min(x0, first);
             x1 = std::max(x1, last);
             y0 = std::min(y0, static_cast<int>(py));
@@ -906,6 +948,8 @@ int SoftCanvas::StretchDIBits(int x, int y, int width, int height, int srcX, int
                               int srcHeight, const DibImage& image) {
     DibView dib;
     if (!dib.Open(image)) return 0;
+    if (!palettes_) palettes_ = std::make_unique<Palette[]>(kPalettes);
+    dib.LoadTable(palettes_.get(), nextPalette_);
     if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0) return 0;
     const std::int64_t h = dib.height;
     std::int64_t sy = srcY;

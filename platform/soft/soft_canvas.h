@@ -171,6 +171,16 @@ private:
     Line line_;                          // NextLine's result, its storage reused
     std::vector<std::size_t> sourceEnd_;  // NextLine's scratch
     std::vector<std::uint32_t> rowScratch_;  // a picture row in canvas pixels
+    // Colour tables of pictures drawn lately, in canvas pixels, each with the
+    // header bytes it was made from: the darting balls are drawn every frame.
+    struct Palette {
+        std::uint8_t quads[4 * 256];
+        std::uint32_t pixels[256];
+        int size = -1;
+    };
+    std::unique_ptr<Palette[]> palettes_;
+    unsigned nextPalette_ = 0;
+    static constexpr unsigned kPalettes = 4;
 
     Font* selected_ = nullptr;
     std::shared_ptr<SoftFace> face_;  // what text is drawn with

@@ -172,6 +172,28 @@ TEST(SoftDib, ColourTablesOfOneFourAndEightBitsAndTrueColour) {
     EXPECT_EQ(c.PixelAt(3, 0), 0u);
 }
 
+// One canvas remembers the colour tables it converted lately: pictures
+// that share indices but not colours, more of them than it remembers, and
+// a table that is the start of a longer one, must each show their own.
+TEST(SoftDib, EachPictureShowsItsOwnColoursOnACanvasThatDrewOthers) {
+    const std::vector<std::uint32_t> idx = {0, 1, 2, 3};
+    std::vector<std::unique_ptr<DibImage>> pictures;
+    for (std::uint32_t k = 0; k < 6; ++k)
+        pictures.push_back(MakeDib(4, 1, 8, {0x100000u * k, 0x1000u * k + 1, 0x10u * k + 2, 0x30303u}, idx));
+    pictures.push_back(MakeDib(4, 1, 8, {0x500000u, 0x5001u, 0x52u}, idx));  // the last one's start
+    SoftCanvas c(4, 1);
+    for (int round = 0; round < 2; ++round) {
+        for (std::uint32_t k = 0; k < pictures.size(); ++k) {
+            pictures[k]->PaintAt(c, 0, 0);
+            const std::uint32_t m = k < 6 ? k : 5;
+            EXPECT_EQ(c.PixelAt(0, 0), 0x100000u * m) << k;
+            EXPECT_EQ(c.PixelAt(1, 0), 0x1000u * m + 1) << k;
+            EXPECT_EQ(c.PixelAt(2, 0), 0x10u * m + 2) << k;
+            EXPECT_EQ(c.PixelAt(3, 0), k < 6 ? 0x30303u : 0u) << k;
+        }
+    }
+}
+
 TEST(SoftDib, StretchIsNearestNeighbour) {
     std::vector<std::uint32_t> px = {0x110000, 0x220000, 0x330000, 0x001100, 0x002200, 0x003300};
     auto image = MakeDib(3, 2, 24, {}, px);
