@@ -105,23 +105,41 @@ bool CanInkWide() { return __builtin_cpu_supports("avx2") != 0; }
 
 bool wideGlyphs = CanInkWide();
 
+// Where a glyph lands: its bitmap's origin on the canvas and the columns
+// and rows of it inside the clip.
+struct GlyphPlace {
+    std::int64_t gx, gy, c0, c1, r0, r1;
+};
+
+// Places g at the pen and moves the pen on; false when nothing of it is
+// inked inside the clip. What is, `b` counts as covered.
+[[gnu::always_inline]] inline bool Place(const SoftGlyph& g, std::int64_t& pen, std::int64_t baseline, const Rect& clip,
+                                         LineBounds& b, GlyphPlace& at) {
+    at.gx = pen + g.left;
+    at.gy = baseline - g.top;
+    pen += g.advance;
+    if (g.runs.empty()) return false;
+    at.c0 = std::max<std::int64_t>(0, clip.left - at.gx);
+    at.c1 = std::min<std::int64_t>(g.width, clip.right - at.gx);
+    at.r0 = std::max<std::int64_t>(0, clip.top - at.gy);
+    at.r1 = std::min<std::int64_t>(g.rows, clip.bottom - at.gy);
+    if (at.c0 >= at.c1 || at.r0 >= at.r1) return false;
+    b.cx0 = std::min(b.cx0, at.gx + at.c0);
+    b.cx1 = std::max(b.cx1, at.gx + at.c1);
+    b.cy0 = std::min(b.cy0, at.gy + at.r0);
+    b.cy1 = std::max(b.cy1, at.gy + at.r1);
+    return true;
+}
+
 // The glyphs of one line a run of pixels at a time, for processors without
 // AVX2.
 void InkGlyphRuns(SoftFace& face, const std::string& chars, std::int64_t pen, std::int64_t baseline, const Rect& clip,
                   std::uint32_t* pixels, std::size_t stride, std::uint32_t ink, LineBounds& b) {
     for (unsigned char c : chars) {
         const SoftGlyph& g = face.Glyph(c);
-        const std::int64_t gx = pen + g.left;
-        const std::int64_t gy = baseline - g.top;
-        pen += g.advance;
-        if (g.runs.empty()) continue;
-        const std::int64_t c0 = std::max<std::int64_t>(0, clip.left - gx), c1 = std::min<std::int64_t>(g.width, clip.right - gx);
-        const std::int64_t r0 = std::max<std::int64_t>(0, clip.top - gy), r1 = std::min<std::int64_t>(g.rows, clip.bottom - gy);
-        if (c0 >= c1 || r0 >= r1) continue;
-        b.cx0 = std::min(b.cx0, gx + c0);
-        b.cx1 = std::max(b.cx1, gx + c1);
-        b.cy0 = std::min(b.cy0, gy + r0);
-        b.cy1 = std::max(b.cy1, gy + r1);
+        GlyphPlace at;
+        if (!Place(g, pen, baseline, clip, b, at)) continue;
+        const std::int64_t gx = at.gx, gy = at.gy, c0 = at.c0, c1 = at.c1, r0 = at.r0, r1 = at.r1;
         std::int64_t x0 = c1, x1 = c0, y0 = r1, y1 = r0;
         for (std::int64_t r = r0; r < r1; ++r) {
             std::uint32_t* dst = pixels + static_cast<std::size_t>(gy + r) * stride + gx;
@@ -192,17 +210,9 @@ void InkGlyphRuns(SoftFace& face, const std::string& chars, std::int64_t pen, st
     const __m256i inkLanes = _mm256_set1_epi32(static_cast<int>(ink));
     for (unsigned char c : chars) {
         const SoftGlyph& g = face.Glyph(c);
-        const std::int64_t gx = pen + g.left;
-        const std::int64_t gy = baseline - g.top;
-        pen += g.advance;
-        if (g.runs.empty()) continue;
-        const std::int64_t c0 = std::max<std::int64_t>(0, clip.left - gx), c1 = std::min<std::int64_t>(g.width, clip.right - gx);
-        const std::int64_t r0 = std::max<std::int64_t>(0, clip.top - gy), r1 = std::min<std::int64_t>(g.rows, clip.bottom - gy);
-        if (c0 >= c1 || r0 >= r1) continue;
-        b.cx0 = std::min(b.cx0, gx + c0);
-        b.cx1 = std::max(b.cx1, gx + c1);
-        b.cy0 = std::min(b.cy0, gy + r0);
-        b.cy1 = std::max(b.cy1, gy + r1);
+        GlyphPlace at;
+        if (!Place(g, pen, baseline, clip, b, at)) continue;
+        const std::int64_t gx = at.gx, gy = at.gy, c0 = at.c0, c1 = at.c1, r0 = at.r0, r1 = at.r1;
         const std::int64_t j0 = c0 >> 3, j1 = (c1 + 7) >> 3;
         const unsigned firstMask = (0xFFu << (c0 & 7)) & 0xFFu;
         const unsigned lastMask = 0xFFu >> (8 * j1 - c1);
