@@ -216,7 +216,7 @@ void InkGlyphRuns(SoftFace& face, const std::string& chars, std::int64_t pen, st
         const std::int64_t j0 = c0 >> 3, j1 = (c1 + 7) >> 3;
         const unsigned firstMask = (0xFFu << (c0 & 7)) & 0xFFu;
         const unsigned lastMask = 0xFFu >> (8 * j1 - c1);
-        const std::size_t inkStride = static_cast<std::size_t>(g.inkStride);
+        const std::size_t inkStride = g.InkStride();
         const std::uint8_t* bits = g.ink.data() + static_cast<std::size_t>(r0) * inkStride + j0;
         std::uint32_t* row = pixels + static_cast<std::size_t>(gy + r0) * stride + gx + 8 * j0;
         // The glyph's changed columns and rows, widened into `b` once.
@@ -425,7 +425,7 @@ struct SoftCanvas::DibView {
                 return (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[0];
             }
         }
-        return static_cast<int>(index) < tableSize ? table[index] : 0u;
+        return table[index];
     }
 };
 

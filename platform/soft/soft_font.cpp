@@ -244,10 +244,9 @@ const SoftGlyph& SoftFace::Glyph(std::uint8_t ch) {
     }
     g.rowStart.push_back(static_cast<std::uint32_t>(g.runs.size()));
     if (!g.runs.empty()) {
-        g.inkStride = (g.width + 7) / 8;
-        g.ink.assign(static_cast<std::size_t>(g.inkStride) * static_cast<std::size_t>(g.rows), 0);
+        g.ink.assign(g.InkStride() * static_cast<std::size_t>(g.rows), 0);
         for (int r = 0; r < g.rows; ++r) {
-            std::uint8_t* bits = g.ink.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(g.inkStride);
+            std::uint8_t* bits = g.ink.data() + static_cast<std::size_t>(r) * g.InkStride();
             for (std::uint32_t k = g.rowStart[static_cast<std::size_t>(r)]; k < g.rowStart[static_cast<std::size_t>(r) + 1]; ++k)
                 for (int c = g.runs[k].start; c < g.runs[k].start + g.runs[k].length; ++c)
                     bits[c >> 3] = static_cast<std::uint8_t>(bits[c >> 3] | (1u << (c & 7)));

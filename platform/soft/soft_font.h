@@ -34,10 +34,10 @@ struct SoftGlyph {
     int advance = 0;
     std::vector<Run> runs;
     std::vector<std::uint32_t> rowStart;  // rows + 1 entries; empty for a glyph without ink
-    // The same ink as a bit a pixel, `inkStride` bytes a row: bit i of byte
+    // The same ink as a bit a pixel, InkStride() bytes a row: bit i of byte
     // j is column 8 j + i. Eight pixels then go in one vector step.
     std::vector<std::uint8_t> ink;
-    int inkStride = 0;
+    std::size_t InkStride() const { return (static_cast<std::size_t>(width) + 7) / 8; }
 };
 
 // A sized face with its glyph cache; shared by the font that made it and by
