@@ -271,6 +271,56 @@ TEST(SoftChanged, TheChangedRectanglesCoverEveryChangedPixel) {
     }
 }
 
+// The changed rectangles are weighed four at a time where the processor
+// allows, else one at a time. Both must merge the same rectangles in the
+// same order: nested, overlapping, adjoining and distant changes, frames
+// that fill the list and overflow it, and rectangles at the canvas's edges.
+TEST(SoftChanged, BothWaysOfMergingGiveTheSameRectangles) {
+    struct WideStepsBack {
+        ~WideStepsBack() { SoftCanvas::SetWideSteps(true); }
+    } back;
+    if (!SoftCanvas::SetWideSteps(true)) GTEST_SKIP() << "the processor has no AVX2";
+    std::vector<std::vector<Rect>> taken[2];
+    std::size_t fullFrames = 0;
+    for (int way = 0; way < 2; ++way) {
+        ASSERT_EQ(SoftCanvas::SetWideSteps(way == 0), way == 0);
+        std::mt19937 rng(777);
+        SoftCanvas canvas(1000, 700);
+        canvas.TakeChangedRects();
+        // Ties: two rectangles just cheap enough to merge (four times the
+        // waste equals their areas), and a full list whose newcomer wastes
+        // the same with two partners, where the first must take it.
+        canvas.FillRect(Rect{0, 600, 2, 601}, Rgb(1, 2, 3));
+        for (int i = 0; i < 4; ++i) canvas.FillRect(Rect{800 + 50 * i, 650, 801 + 50 * i, 651}, Rgb(1, 2, 3));
+        canvas.FillRect(Rect{3, 600, 5, 601}, Rgb(1, 2, 3));
+        taken[way].push_back(canvas.TakeChangedRects());
+        for (int i = 0; i < 32; ++i) canvas.FillRect(Rect{100 * (i % 10), 100 * (i / 10), 100 * (i % 10) + 1, 100 * (i / 10) + 1}, Rgb(4, 5, 6));
+        canvas.FillRect(Rect{50, 0, 51, 1}, Rgb(4, 5, 6));
+        taken[way].push_back(canvas.TakeChangedRects());
+        for (int frame = 0; frame < 60; ++frame) {
+            const int fills = 1 + static_cast<int>(rng() % 120);
+            for (int i = 0; i < fills; ++i) {
+                // Small boxes gliding a little, as the stage's are, and now
+                // and then a large one or one past the edge.
+                const int w = rng() % 10 == 0 ? static_cast<int>(rng() % 600) : 1 + static_cast<int>(rng() % 40);
+                const int h = rng() % 10 == 0 ? static_cast<int>(rng() % 400) : 1 + static_cast<int>(rng() % 20);
+                const int x = static_cast<int>(rng() % 1040) - 20, y = static_cast<int>(rng() % 740) - 20;
+                canvas.FillRect(Rect{x, y, x + w, y + h}, Rgb(rng() % 256, frame, way));
+                if (rng() % 2) canvas.FillRect(Rect{x + 2, y + 1, x + w + 2, y + h + 1}, Rgb(frame, rng() % 256, 7));
+            }
+            taken[way].push_back(canvas.TakeChangedRects());
+            if (way == 0 && taken[0].back().size() == SoftCanvas::kMaxChangedRects) ++fullFrames;
+        }
+    }
+    EXPECT_GT(fullFrames, 5u);
+    ASSERT_EQ(taken[0].size(), taken[1].size());
+    ASSERT_EQ(taken[0][0].size(), 5u);
+    EXPECT_EQ(taken[0][0].back(), (Rect{0, 600, 5, 601}));
+    ASSERT_EQ(taken[0][1].size(), 32u);
+    EXPECT_EQ(taken[0][1].back(), (Rect{0, 0, 51, 1}));
+    for (std::size_t f = 0; f < taken[0].size(); ++f) EXPECT_EQ(taken[0][f], taken[1][f]) << "frame " << f;
+}
+
 TEST(SoftChanged, OverlappingChangesMergeAndDistantOnesStaySeparate) {
     SoftCanvas canvas(200, 200);
     canvas.TakeChangedRects();

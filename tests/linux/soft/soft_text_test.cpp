@@ -516,10 +516,10 @@ TEST(SoftFonts, AverageWidthScalesTheGlyphsHorizontally) {
 // clipped at every side and at columns inside a glyph, with glyphs wider
 // than 64 pixels, and drawn again where they are.
 TEST(SoftText, BothWaysOfInkingGiveTheSamePixelsAndReportExactlyTheChange) {
-    struct WideGlyphsBack {
-        ~WideGlyphsBack() { SoftCanvas::SetWideGlyphs(true); }
+    struct WideStepsBack {
+        ~WideStepsBack() { SoftCanvas::SetWideSteps(true); }
     } back;
-    if (!SoftCanvas::SetWideGlyphs(true)) GTEST_SKIP() << "the processor has no AVX2";
+    if (!SoftCanvas::SetWideSteps(true)) GTEST_SKIP() << "the processor has no AVX2";
     const std::unique_ptr<Font> fonts[] = {MakeFont(-15, "MS Sans Serif"), MakeFont(-22, "Arial", 700, true),
                                            MakeFont(-130, "Arial", 700)};
     struct Draw {
@@ -540,7 +540,7 @@ TEST(SoftText, BothWaysOfInkingGiveTheSamePixelsAndReportExactlyTheChange) {
     constexpr int kW = 200, kH = 120;
     std::vector<std::uint32_t> result[2];
     for (int way = 0; way < 2; ++way) {
-        ASSERT_EQ(SoftCanvas::SetWideGlyphs(way == 0), way == 0);
+        ASSERT_EQ(SoftCanvas::SetWideSteps(way == 0), way == 0);
         SoftCanvas c(kW, kH);
         // Stripes of the ink's colours and of another, so that some pixels
         // of each draw are ink already.
