@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cpuid.h>
 #include <immintrin.h>
 #include <limits>
 #include <typeinfo>
@@ -198,6 +199,28 @@ struct LineBounds {
     std::int64_t cx0 = kNone, cy0 = kNone, cx1 = -kNone, cy1 = -kNone;
     std::int64_t tx0 = kNone, ty0 = kNone, tx1 = -kNone, ty1 = -kNone;
 };
+
+// The lines a draw is about to write were last read by the X server, from
+// its own core: a plain prefetch brings them shared, and the first store
+// then asks again for them alone. PREFETCHW asks for them to write at once.
+bool CanPrefetchForWrite() {
+    unsigned a, b, c, d;
+    return __get_cpuid(0x80000001u, &a, &b, &c, &d) != 0 && (c & bit_PRFCHW) != 0;
+}
+
+const bool writePrefetch = CanPrefetchForWrite();
+
+void PrefetchForWrite(const std::uint32_t* row, std::size_t stride, int rows, std::size_t first, std::size_t end,
+                      std::size_t step) {
+    for (int y = 0; y < rows; ++y, row += stride)
+        for (std::size_t x = first; x < end; x += step) asm volatile("prefetchw %0" : : "m"(row[x]));
+}
+
+void PrefetchForRead(const std::uint32_t* row, std::size_t stride, int rows, std::size_t first, std::size_t end,
+                     std::size_t step) {
+    for (int y = 0; y < rows; ++y, row += stride)
+        for (std::size_t x = first; x < end; x += step) __builtin_prefetch(row + x, 0);
+}
 
 bool CanInkWide() { return __builtin_cpu_supports("avx2") != 0; }
 
@@ -760,12 +783,12 @@ void SoftCanvas::Prefetch(const Rect& rect, const Rect& clip) const {
     constexpr std::size_t kLineWords = 64 / sizeof(std::uint32_t);
     constexpr std::int64_t kMaxLines = 1024;
     if (static_cast<std::int64_t>(r.Height()) * (r.Width() / static_cast<int>(kLineWords) + 1) > kMaxLines) return;
-    for (int y = r.top; y < r.bottom; ++y) {
-        const std::uint32_t* row = pixels_ + static_cast<std::size_t>(y) * Stride();
-        for (std::size_t x = static_cast<std::size_t>(r.left) & ~(kLineWords - 1); x < static_cast<std::size_t>(r.right);
-             x += kLineWords)
-            __builtin_prefetch(row + x, 1);
-    }
+    const std::size_t first = static_cast<std::size_t>(r.left) & ~(kLineWords - 1);
+    const std::uint32_t* row = pixels_ + static_cast<std::size_t>(r.top) * Stride();
+    if (writePrefetch)
+        PrefetchForWrite(row, Stride(), r.Height(), first, static_cast<std::size_t>(r.right), kLineWords);
+    else
+        PrefetchForRead(row, Stride(), r.Height(), first, static_cast<std::size_t>(r.right), kLineWords);
 }
 
 void SoftCanvas::FillClipped(const Rect& rect, const Rect& clip, std::uint32_t pixel, Rect& touched, Rect* covered) {
