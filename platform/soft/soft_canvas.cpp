@@ -43,21 +43,50 @@ std::int64_t Area(const Rect& r) {
     return uw * uh - areaA - areaB + iw * ih;
 }
 
+bool CanStepWide() { return __builtin_cpu_supports("avx2") != 0; }
+
+// Whether glyphs are inked and changed rectangles weighed with AVX2.
+bool wideSteps = CanStepWide();
+
 // The changed-rectangle list is searched on every draw that changes pixels:
 // up to kMaxChangedRects rectangles a pass, two passes or more a draw.
-// Where the processor has AVX2, four rectangles are weighed at a time, in
-// doubles. These are exact while the canvas has fewer than 2^50 pixels:
-// every area is then below 2^50 and every sum below 2^53.
-bool wideRects = __builtin_cpu_supports("avx2") != 0;
+// With wide steps, four rectangles are weighed at a time, in doubles. These
+// are exact while the canvas has fewer than 2^50 pixels: every area is then
+// below 2^50 and every sum below 2^53.
 constexpr std::int64_t kWideRectsMaxArea = std::int64_t{1} << 50;
 
 bool Contains(const Rect& c, const Rect& r) {
     return c.left <= r.left && c.top <= r.top && c.right >= r.right && c.bottom >= r.bottom;
 }
 
-bool MergeCheap(const Rect& c, const Rect& r, std::int64_t area) {
-    const std::int64_t areaC = Area(c);
-    return MergeWaste(c, areaC, r, area) * 4 <= areaC + area;
+// Whether one of c[i .. n) contains r.
+bool AnyContains(const Rect* c, std::size_t i, std::size_t n, const Rect& r) {
+    for (; i < n; ++i)
+        if (Contains(c[i], r)) return true;
+    return false;
+}
+
+// The first of c[i .. n) cheap enough to merge with r, or n.
+std::size_t FirstMergeable(const Rect* c, std::size_t i, std::size_t n, const Rect& r, std::int64_t area) {
+    for (; i < n; ++i) {
+        const std::int64_t areaC = Area(c[i]);
+        if (MergeWaste(c[i], areaC, r, area) * 4 <= areaC + area) return i;
+    }
+    return n;
+}
+
+// The first of c[i .. n) whose merge with r wastes less than `best`, the
+// waste of `partner`, and less than every one before it; else `partner`.
+std::size_t LeastWaste(const Rect* c, std::size_t i, std::size_t n, const Rect& r, std::int64_t area,
+                       std::size_t partner = 0, std::int64_t best = std::numeric_limits<std::int64_t>::max()) {
+    for (; i < n; ++i) {
+        const std::int64_t w = MergeWaste(c[i], Area(c[i]), r, area);
+        if (w < best) {
+            best = w;
+            partner = i;
+        }
+    }
+    return partner;
 }
 
 // Whether one of c[0 .. n) contains r.
@@ -72,7 +101,7 @@ bool MergeCheap(const Rect& c, const Rect& r, std::int64_t area) {
         const unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(fail));
         if ((bits & 0xFFFFu) == 0 || (bits >> 16) == 0) return true;
     }
-    return i < n && Contains(c[i], r);
+    return AnyContains(c, i, n, r);
 }
 
 // For c[i .. i + 4): the waste of merging each with r, and each one's area.
@@ -106,9 +135,7 @@ bool MergeCheap(const Rect& c, const Rect& r, std::int64_t area) {
         const __m256d cheap = _mm256_cmp_pd(_mm256_mul_pd(waste, four), _mm256_add_pd(areaC, areaR), _CMP_LE_OQ);
         if (const int bits = _mm256_movemask_pd(cheap); bits != 0) return i + static_cast<std::size_t>(__builtin_ctz(bits));
     }
-    for (; i < n; ++i)
-        if (MergeCheap(c[i], r, area)) return i;
-    return n;
+    return FirstMergeable(c, i, n, r, area);
 }
 
 // The first of c[0 .. n) whose merge with r wastes least; n is at least 1.
@@ -131,14 +158,9 @@ bool MergeCheap(const Rect& c, const Rect& r, std::int64_t area) {
             }
         }
     }
-    for (; i < n; ++i) {
-        const double w = static_cast<double>(MergeWaste(c[i], Area(c[i]), r, area));
-        if (w < best) {
-            best = w;
-            partner = i;
-        }
-    }
-    return partner;
+    // The wastes so far are whole numbers, exactly.
+    return LeastWaste(c, i, n, r, area, partner,
+                      i == 0 ? std::numeric_limits<std::int64_t>::max() : static_cast<std::int64_t>(best));
 }
 
 Rect ClampedRect(std::int64_t l, std::int64_t t, std::int64_t r, std::int64_t b) {
@@ -210,21 +232,18 @@ bool CanPrefetchForWrite() {
 
 const bool writePrefetch = CanPrefetchForWrite();
 
-void PrefetchForWrite(const std::uint32_t* row, std::size_t stride, int rows, std::size_t first, std::size_t end,
-                      std::size_t step) {
-    for (int y = 0; y < rows; ++y, row += stride)
-        for (std::size_t x = first; x < end; x += step) asm volatile("prefetchw %0" : : "m"(row[x]));
+template <bool kForWrite>
+void PrefetchRows(const std::uint32_t* row, std::size_t stride, int rows, std::size_t first, std::size_t end,
+                  std::size_t step) {
+    for (int y = 0; y < rows; ++y, row += stride) {
+        for (std::size_t x = first; x < end; x += step) {
+            if constexpr (kForWrite)
+                asm volatile("prefetchw %0" : : "m"(row[x]));
+            else
+                __builtin_prefetch(row + x, 0);
+        }
+    }
 }
-
-void PrefetchForRead(const std::uint32_t* row, std::size_t stride, int rows, std::size_t first, std::size_t end,
-                     std::size_t step) {
-    for (int y = 0; y < rows; ++y, row += stride)
-        for (std::size_t x = first; x < end; x += step) __builtin_prefetch(row + x, 0);
-}
-
-bool CanInkWide() { return __builtin_cpu_supports("avx2") != 0; }
-
-bool wideGlyphs = CanInkWide();
 
 // Where a glyph lands: its bitmap's origin on the canvas and the columns
 // and rows of it inside the clip.
@@ -559,9 +578,8 @@ SoftCanvas::SoftCanvas(int width, int height, const Font* stockFont) {
 SoftCanvas::~SoftCanvas() = default;
 
 bool SoftCanvas::SetWideSteps(bool on) {
-    wideGlyphs = on && CanInkWide();
-    wideRects = wideGlyphs;
-    return wideGlyphs;
+    wideSteps = on && CanStepWide();
+    return wideSteps;
 }
 
 std::uint32_t SoftCanvas::ToPixel(ColorRef color) {
@@ -706,15 +724,11 @@ void SoftCanvas::MarkChanged(const Rect& rect) {
     if (!tracking_ || rect.IsEmpty()) return;
     Rect r = Intersect(rect, Bounds());
     if (r.IsEmpty()) return;
-    const bool wide = wideRects && Area(Bounds()) < kWideRectsMaxArea;
+    const bool wide = wideSteps && Area(Bounds()) < kWideRectsMaxArea;
     // Most changes lie inside one already listed (a box drawn where it was
     // just wiped): nothing to merge then.
-    if (wide) {
-        if (AnyContainsWide(changed_.data(), changed_.size(), r)) return;
-    } else {
-        for (const Rect& c : changed_)
-            if (Contains(c, r)) return;
-    }
+    if (wide ? AnyContainsWide(changed_.data(), changed_.size(), r) : AnyContains(changed_.data(), 0, changed_.size(), r))
+        return;
     // Fold in every rectangle the new one overlaps or nearly adjoins; a
     // merged rectangle may in turn reach others, hence the search from the
     // start after each merge. With the list full the newcomer goes into the
@@ -723,31 +737,16 @@ void SoftCanvas::MarkChanged(const Rect& rect) {
     std::int64_t area = Area(r);
     for (;;) {
         for (;;) {
-            std::size_t i = 0;
-            if (wide) {
-                i = FirstMergeableWide(changed_.data(), changed_.size(), r, area);
-            } else {
-                while (i < changed_.size() && !MergeCheap(changed_[i], r, area)) ++i;
-            }
+            const std::size_t i = wide ? FirstMergeableWide(changed_.data(), changed_.size(), r, area)
+                                       : FirstMergeable(changed_.data(), 0, changed_.size(), r, area);
             if (i == changed_.size()) break;
             r = Union(changed_[i], r);
             area = Area(r);
             changed_.erase(changed_.begin() + static_cast<std::ptrdiff_t>(i));
         }
         if (changed_.size() < kMaxChangedRects) break;
-        std::size_t partner = 0;
-        if (wide) {
-            partner = LeastWasteWide(changed_.data(), changed_.size(), r, area);
-        } else {
-            std::int64_t best = std::numeric_limits<std::int64_t>::max();
-            for (std::size_t i = 0; i < changed_.size(); ++i) {
-                const std::int64_t w = MergeWaste(changed_[i], Area(changed_[i]), r, area);
-                if (w < best) {
-                    best = w;
-                    partner = i;
-                }
-            }
-        }
+        const std::size_t partner = wide ? LeastWasteWide(changed_.data(), changed_.size(), r, area)
+                                         : LeastWaste(changed_.data(), 0, changed_.size(), r, area);
         r = Union(changed_[partner], r);
         area = Area(r);
         changed_.erase(changed_.begin() + static_cast<std::ptrdiff_t>(partner));
@@ -786,9 +785,9 @@ void SoftCanvas::Prefetch(const Rect& rect, const Rect& clip) const {
     const std::size_t first = static_cast<std::size_t>(r.left) & ~(kLineWords - 1);
     const std::uint32_t* row = pixels_ + static_cast<std::size_t>(r.top) * Stride();
     if (writePrefetch)
-        PrefetchForWrite(row, Stride(), r.Height(), first, static_cast<std::size_t>(r.right), kLineWords);
+        PrefetchRows<true>(row, Stride(), r.Height(), first, static_cast<std::size_t>(r.right), kLineWords);
     else
-        PrefetchForRead(row, Stride(), r.Height(), first, static_cast<std::size_t>(r.right), kLineWords);
+        PrefetchRows<false>(row, Stride(), r.Height(), first, static_cast<std::size_t>(r.right), kLineWords);
 }
 
 void SoftCanvas::FillClipped(const Rect& rect, const Rect& clip, std::uint32_t pixel, Rect& touched, Rect* covered) {
@@ -918,7 +917,7 @@ void SoftCanvas::DrawLine(const Line& line, std::int64_t x, std::int64_t y, cons
 
     const std::int64_t baseline = y + face.Ascent();
     LineBounds b;
-    if (wideGlyphs)
+    if (wideSteps)
         InkGlyphsWide(face, line.chars, x, baseline, clip, pixels_, width_, Stride(), ink, b);
     else
         InkGlyphRuns(face, line.chars, x, baseline, clip, pixels_, Stride(), ink, b);

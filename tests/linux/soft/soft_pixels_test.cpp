@@ -276,9 +276,7 @@ TEST(SoftChanged, TheChangedRectanglesCoverEveryChangedPixel) {
 // same order: nested, overlapping, adjoining and distant changes, frames
 // that fill the list and overflow it, and rectangles at the canvas's edges.
 TEST(SoftChanged, BothWaysOfMergingGiveTheSameRectangles) {
-    struct WideStepsBack {
-        ~WideStepsBack() { SoftCanvas::SetWideSteps(true); }
-    } back;
+    const WideStepsBack back;
     if (!SoftCanvas::SetWideSteps(true)) GTEST_SKIP() << "the processor has no AVX2";
     std::vector<std::vector<Rect>> taken[2];
     std::size_t fullFrames = 0;

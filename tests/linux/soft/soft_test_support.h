@@ -99,4 +99,10 @@ inline int CountNot(const SoftCanvas& c, std::uint32_t value) {
 
 inline bool Inside(const Rect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
+// Puts the wide steps back on when a test that compares both ways ends,
+// however it ends.
+struct WideStepsBack {
+    ~WideStepsBack() { SoftCanvas::SetWideSteps(true); }
+};
+
 }  // namespace softtest

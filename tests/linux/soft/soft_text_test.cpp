@@ -516,9 +516,7 @@ TEST(SoftFonts, AverageWidthScalesTheGlyphsHorizontally) {
 // clipped at every side and at columns inside a glyph, with glyphs wider
 // than 64 pixels, and drawn again where they are.
 TEST(SoftText, BothWaysOfInkingGiveTheSamePixelsAndReportExactlyTheChange) {
-    struct WideStepsBack {
-        ~WideStepsBack() { SoftCanvas::SetWideSteps(true); }
-    } back;
+    const WideStepsBack back;
     if (!SoftCanvas::SetWideSteps(true)) GTEST_SKIP() << "the processor has no AVX2";
     const std::unique_ptr<Font> fonts[] = {MakeFont(-15, "MS Sans Serif"), MakeFont(-22, "Arial", 700, true),
                                            MakeFont(-130, "Arial", 700)};
