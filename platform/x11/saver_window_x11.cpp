@@ -235,6 +235,13 @@ bool X11SaverWindow::AnyBusy() const {
     return false;
 }
 
+bool X11SaverWindow::AnyAwaitsEvent() const {
+    for (const auto& board : boards_) {
+        if (board->presenter && board->presenter->AwaitsEvent()) return true;
+    }
+    return false;
+}
+
 Point X11SaverWindow::CursorPos() {
     Window rootReturn, child;
     int rootX = 0, rootY = 0, winX, winY;
@@ -394,7 +401,17 @@ int X11SaverWindow::Run(int stopFd) {
         // The canvas draws into the image the server reads: a frame waits
         // until the server has read the one before.
         const SaverClock::time_point frameTime = SaverClock::now();
-        if (due_ && frameTime >= *due_ && !AnyBusy()) PlayFrame(frameTime);
+        if (due_ && frameTime >= *due_) {
+            if (!AnyBusy()) {
+                PlayFrame(frameTime);
+            } else {
+                // Late: the server has not read the last frame yet. It is
+                // asked for a word when it has, and the poll waits for that.
+                for (const auto& board : boards_) {
+                    if (board->presenter) board->presenter->AskWhenDone();
+                }
+            }
+        }
         // Xlib's flush also reads the connection, a system call that finds
         // nothing on a frame that changed no pixel: it is left out when no
         // request waits to be sent.
@@ -406,13 +423,17 @@ int X11SaverWindow::Run(int stopFd) {
         readable = false;
         if (XQLength(display_) > 0) continue;
 
-        // One wake-up a frame: between frames the connection is watched for
-        // input, but not for the server's word that it has read the frame
+        // One wake-up a frame. Where the server keeps a fence, the frames
+        // send no word back and the connection is watched all the time;
+        // otherwise it is not watched for the completion event of the frame
         // just sent, which is taken along when the next frame is due.
         const SaverClock::time_point now = SaverClock::now();
         const bool busy = AnyBusy();
         const bool due = due_ && now >= *due_;
-        const bool watchX = !busy || due;
+        // Became due since the frame was looked at: the top of the loop plays
+        // it or asks for the word it waits on.
+        if (busy && due && !AnyAwaitsEvent()) continue;
+        const bool watchX = !AnyAwaitsEvent() || due;
         const std::int64_t remaining =
             !due_ || (busy && due) ? -1 : std::max<std::int64_t>(0, std::chrono::nanoseconds(*due_ - now).count());
         timespec timeout{static_cast<time_t>(remaining / 1'000'000'000), static_cast<long>(remaining % 1'000'000'000)};

@@ -68,6 +68,7 @@ private:
     // Sizes a board's image, canvas and stage to `area` of the drawable.
     void FitBoard(Board& board, const Rect& area);
     bool AnyBusy() const;
+    bool AnyAwaitsEvent() const;
     void OnMapped();
     void Obey(SaverAction action);
     Point CursorPos();

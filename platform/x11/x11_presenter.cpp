@@ -94,6 +94,109 @@ struct X11Presenter::ShmImage {
     }
 };
 
+// A 1x1 pixmap whose pixel lives in a shared segment of our own. After the
+// puts of a frame the server is asked to fill it with a new value; it works
+// through our requests in order, so once the value is there it has read
+// everything before it. Reading the pixel costs no system call, where a
+// completion event has to be read from the connection every frame.
+struct X11Presenter::Fence {
+    Display* display = nullptr;
+    XShmSegmentInfo info{};
+    Pixmap pixmap = None;
+    GC gc = nullptr;
+    int bytes = 0;                 // bytes of the pixel: 1, 2 or 4
+    std::uint32_t mask = 0;        // the bits of a value that are kept
+    std::uint32_t value = 0;       // the last value asked for
+    bool attached = false;
+
+    Fence() {
+        info.shmid = -1;
+        info.shmaddr = nullptr;
+    }
+
+    ~Fence() {
+        if (gc != nullptr) XFreeGC(display, gc);
+        if (pixmap != None) XFreePixmap(display, pixmap);
+        if (attached) {
+            XShmDetach(display, &info);
+            XSync(display, False);
+        }
+        if (info.shmaddr != nullptr) shmdt(info.shmaddr);
+    }
+
+    std::uint32_t Reached() const {
+        const void* at = info.shmaddr;
+        switch (bytes) {
+        case 1: return __atomic_load_n(static_cast<const std::uint8_t*>(at), __ATOMIC_ACQUIRE);
+        case 2: return __atomic_load_n(static_cast<const std::uint16_t*>(at), __ATOMIC_ACQUIRE);
+        default: return __atomic_load_n(static_cast<const std::uint32_t*>(at), __ATOMIC_ACQUIRE) & mask;
+        }
+    }
+
+    bool Passed() const { return Reached() == value; }
+
+    void Ask() {
+        value = (value + 1) & mask;
+        XSetForeground(display, gc, value);
+        XFillRectangle(display, pixmap, gc, 0, 0, 1, 1);
+    }
+
+    // Null where the server keeps no pixmaps in shared memory or their
+    // pixels are not laid out as ours.
+    static std::unique_ptr<Fence> Create(Display* display, Drawable drawable, int depth) {
+        int major = 0, minor = 0;
+        Bool pixmaps = False;
+        if (!XShmQueryVersion(display, &major, &minor, &pixmaps) || !pixmaps) return nullptr;
+        if (XShmPixmapFormat(display) != ZPixmap) return nullptr;
+        const int hostOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+        if (ImageByteOrder(display) != hostOrder) return nullptr;
+        int bitsPerPixel = 0, count = 0;
+        if (XPixmapFormatValues* formats = XListPixmapFormats(display, &count)) {
+            for (int i = 0; i < count; ++i) {
+                if (formats[i].depth == depth) bitsPerPixel = formats[i].bits_per_pixel;
+            }
+            XFree(formats);
+        }
+        if (bitsPerPixel != 8 && bitsPerPixel != 16 && bitsPerPixel != 32) return nullptr;
+        auto f = std::make_unique<Fence>();
+        f->display = display;
+        f->bytes = bitsPerPixel / 8;
+        // Sixteen bits are plenty: nothing is drawn while one value is
+        // outstanding, so only an exposure's puts can stack up behind it.
+        f->mask = depth >= 16 ? 0xFFFFu : (1u << std::min(depth, 8)) - 1;
+        if (f->mask < 0xFFu) return nullptr;
+        f->info.shmid = shmget(IPC_PRIVATE, 4096, IPC_CREAT | 0600);
+        if (f->info.shmid < 0) return nullptr;
+        void* address = shmat(f->info.shmid, nullptr, 0);
+        if (address == reinterpret_cast<void*>(-1)) {
+            shmctl(f->info.shmid, IPC_RMID, nullptr);
+            return nullptr;
+        }
+        f->info.shmaddr = static_cast<char*>(address);
+        f->info.readOnly = False;
+        std::memset(address, 0, 4096);
+        bool failed;
+        {
+            XErrorTrap trap(display);
+            XShmAttach(display, &f->info);
+            failed = trap.Failed();
+        }
+        shmctl(f->info.shmid, IPC_RMID, nullptr);
+        if (failed) return nullptr;
+        f->attached = true;
+        {
+            XErrorTrap trap(display);
+            f->pixmap = XShmCreatePixmap(display, drawable, f->info.shmaddr, &f->info, 1, 1,
+                                         static_cast<unsigned>(depth));
+            XGCValues values{};
+            values.graphics_exposures = False;
+            f->gc = XCreateGC(display, f->pixmap, GCGraphicsExposures, &values);
+            if (trap.Failed()) return nullptr;
+        }
+        return f;
+    }
+};
+
 struct X11Presenter::PlainImage {
     std::vector<char> data;
     XImage* image = nullptr;
@@ -134,6 +237,18 @@ X11Presenter::X11Presenter(Display* display, Window window, GC gc, Visual* visua
 
 X11Presenter::~X11Presenter() = default;
 
+bool X11Presenter::Busy() const {
+    return shmOutstanding_ > 0 || (shm_ && fence_ && !fence_->Passed());
+}
+
+void X11Presenter::AskWhenDone() {
+    if (shmOutstanding_ > 0 || !Busy()) return;
+    // The fence sends no word when it is reached: a one-pixel put that asks
+    // for its completion event goes after it. The image still holds what
+    // was sent, since nothing is drawn into it while it is busy.
+    Put(Clip(Rect{0, 0, 1, 1}, width_, height_), BatchEnd::Event);
+}
+
 bool X11Presenter::CanShow(const Visual* visual) {
     return visual != nullptr && (visual->c_class == TrueColor || visual->c_class == DirectColor);
 }
@@ -165,6 +280,10 @@ bool X11Presenter::Resize(int width, int height, int scale) {
         shm_ = ShmImage::Create(display_, visual_, depth_, width_, height_);
         // Refused once, refused for good: the plain path from now on.
         if (!shm_) shmAllowed_ = false;
+        if (shm_ && !fenceTried_) {
+            fenceTried_ = true;
+            fence_ = Fence::Create(display_, window_, depth_);
+        }
     }
     if (!shm_) plain_ = PlainImage::Create(display_, visual_, depth_, width_, height_);
     XImage* image = Image();
@@ -221,14 +340,16 @@ void X11Presenter::Convert(const SoftCanvas& canvas, const Rect& rect) {
     }
 }
 
-void X11Presenter::Put(const Rect& r, bool last) {
+void X11Presenter::Put(const Rect& r, BatchEnd end) {
     XImage* image = Image();
     if (image == nullptr || r.IsEmpty()) return;
     const unsigned w = static_cast<unsigned>(r.Width()), h = static_cast<unsigned>(r.Height());
     if (shm_) {
+        const bool event = end == BatchEnd::Event || (end == BatchEnd::Fence && !fence_);
         XShmPutImage(display_, window_, gc_, image, r.left, r.top, r.left + origin_.x, r.top + origin_.y, w, h,
-                     last ? True : False);
-        if (last) ++shmOutstanding_;
+                     event ? True : False);
+        if (event) ++shmOutstanding_;
+        if (end == BatchEnd::Fence && fence_) fence_->Ask();
     } else {
         XPutImage(display_, window_, gc_, image, r.left, r.top, r.left + origin_.x, r.top + origin_.y, w, h);
     }
@@ -256,7 +377,7 @@ void X11Presenter::Present(const SoftCanvas& canvas, const std::vector<Rect>& re
         const Rect all{0, 0, width_, height_};
         if (!direct) Convert(canvas, Rect{0, 0, width_ / scale_, height_ / scale_});
         sendAll_ = false;
-        Put(all, true);
+        Put(all, BatchEnd::Fence);
         return;
     }
     std::size_t last = work_.size();
@@ -267,7 +388,7 @@ void X11Presenter::Present(const SoftCanvas& canvas, const std::vector<Rect>& re
     for (std::size_t i = 0; i < work_.size(); ++i) {
         if (work_[i].IsEmpty()) continue;
         if (!direct) Convert(canvas, work_[i]);
-        Put(ToWindow(work_[i]), i == last);
+        Put(ToWindow(work_[i]), i == last ? BatchEnd::Fence : BatchEnd::No);
     }
 }
 
@@ -276,7 +397,7 @@ void X11Presenter::Repaint(const Rect& rect) {
     // that presentation covers the whole window anyway.
     if (sendAll_) return;
     const Rect r{rect.left - origin_.x, rect.top - origin_.y, rect.right - origin_.x, rect.bottom - origin_.y};
-    Put(Clip(r, width_, height_), true);
+    Put(Clip(r, width_, height_), BatchEnd::Fence);
 }
 
 bool X11Presenter::HandleEvent(const XEvent& event) {

@@ -57,13 +57,19 @@ public:
     // Busy, the rectangles wait for the next call.
     void Present(const SoftCanvas& canvas, const std::vector<Rect>& rects);
     // The server has not yet read all that was sent from the shared segment.
-    bool Busy() const { return shmOutstanding_ > 0; }
+    bool Busy() const;
+    // A completion event is on its way: it is the word that ends Busy.
+    bool AwaitsEvent() const { return shmOutstanding_ > 0; }
+    // Where Busy would otherwise end without a word (the server keeps a
+    // shared pixmap as a fence), asks the server for an event once it is
+    // through: the caller may then wait on the connection.
+    void AskWhenDone();
     // Sends again what was last sent inside `rect`, in window pixels (an
     // exposure).
     void Repaint(const Rect& rect);
 
     // Takes the completion events of the shared segment; true when `event`
-    // was one of them.
+    // was one of them. Where the server keeps a fence, frames send none.
     bool HandleEvent(const XEvent& event);
 
     bool UsesShm() const { return shm_ != nullptr; }
@@ -74,6 +80,10 @@ public:
 private:
     struct ShmImage;
     struct PlainImage;
+    struct Fence;
+    // What follows a put: nothing, the end of a batch (marked by the fence,
+    // or by a completion event where there is none), or a completion event.
+    enum class BatchEnd { No, Fence, Event };
 
     XImage* Image() const;
     bool DirectFormat() const;
@@ -81,7 +91,7 @@ private:
     void Convert(const SoftCanvas& canvas, const Rect& r);
     // The part of the window `r` of the canvas covers.
     Rect ToWindow(const Rect& r) const;
-    void Put(const Rect& r, bool last);
+    void Put(const Rect& r, BatchEnd end);
     std::uint32_t ServerPixel(std::uint32_t rgb) const;
 
     Display* display_;
@@ -97,6 +107,8 @@ private:
     Point origin_;
     std::unique_ptr<ShmImage> shm_;
     std::unique_ptr<PlainImage> plain_;
+    std::unique_ptr<Fence> fence_;
+    bool fenceTried_ = false;
     bool sendAll_ = true;
     int shmOutstanding_ = 0;  // completions not yet received
     std::vector<Rect> backlog_;

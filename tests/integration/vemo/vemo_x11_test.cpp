@@ -12,7 +12,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
+#include <sstream>
+#include <string>
 
 #include "acquire/fetch_standings.h"
 #include "acquire/standings_table.h"
@@ -711,6 +715,32 @@ TEST_F(VemoX11, FramesKeepTheirPeriodAndAStallBringsNoBurst) {
     const int afterStall = static_cast<int>((Clock::now() - resumed) / 20ms) + 3;
     EXPECT_LE(f2 - stalled, afterStall) << "a burst of frames after the stall";
     EXPECT_GE(f2 - stalled, 2) << "no frames after the stall";
+
+    // A server held up by another client: no frame is drawn over one it
+    // has not read, and the frames go on once it is back.
+    auto cpuTicks = [&] {
+        std::ifstream stat("/proc/" + std::to_string(vemo_.pid()) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::istringstream fields(text.substr(text.rfind(')') + 2));
+        std::string field;
+        long ticks = 0;
+        for (int i = 3; i <= 15 && fields >> field; ++i) {
+            if (i >= 14) ticks += std::stol(field);
+        }
+        return ticks;
+    };
+    XGrabServer(display_);
+    XSync(display_, False);
+    SleepMs(300);
+    const int held = lastFrame();
+    const long ticksBefore = cpuTicks();
+    SleepMs(600);
+    EXPECT_LE(lastFrame() - held, 1) << "frames drawn while the server could not read them";
+    // Waiting for the server is sleeping: 600 ms of spinning would be 60 ticks.
+    EXPECT_LT(cpuTicks() - ticksBefore, 15) << "the saver spins while the server is held up";
+    XUngrabServer(display_);
+    XSync(display_, False);
+    EXPECT_TRUE(WaitFor([&] { return lastFrame() >= held + 5; }, 2s)) << "no frames after the server came back";
     vemo_.Signal(SIGTERM);
     EXPECT_TRUE(vemo_.WaitExit(2s));
     EXPECT_EQ(vemo_.status(), 0);
@@ -941,6 +971,63 @@ TEST_F(VemoX11, PresenterSendsOnlyTheChangedPixels) {
     }
     XFreeGC(display_, gc);
     XDestroyWindow(display_, w);
+}
+
+// The server says it has read a frame by filling a pixel of a shared pixmap:
+// frames bring nothing back on the connection. A held-up server keeps the
+// presenter busy, and a late frame asks for an event to wait on.
+TEST_F(VemoX11, PresenterIsBusyUntilTheServerHasReadTheFrame) {
+    const int screen = DefaultScreen(display_);
+    Display* other = XOpenDisplay(DisplayString(display_));
+    ASSERT_NE(other, nullptr);
+    const Window w = XCreateSimpleWindow(display_, root_, 0, 0, 64, 48, 0, 0, 0);
+    XMapWindow(display_, w);
+    GC gc = XCreateGC(display_, w, 0, nullptr);
+    XSync(display_, False);
+    {
+        X11Presenter presenter(display_, w, gc, DefaultVisual(display_, screen), DefaultDepth(display_, screen), true);
+        ASSERT_TRUE(presenter.Resize(64, 48));
+        SoftCanvas canvas(1, 1);
+        canvas.UseMemory(presenter.CanvasMemory(), 64, 48, presenter.CanvasStride());
+        presenter.Present(canvas, canvas.TakeChangedRects());
+        XSync(display_, False);
+        EXPECT_FALSE(presenter.Busy());
+        EXPECT_EQ(XPending(display_), 0) << "a frame brought an event back";
+
+        XGrabServer(other);
+        XSync(other, False);
+        canvas.FillRect(Rect{10, 10, 20, 15}, Rgb(0, 255, 0));
+        presenter.Present(canvas, canvas.TakeChangedRects());
+        XFlush(display_);
+        SleepMs(100);
+        EXPECT_TRUE(presenter.Busy()) << "done before the server read the frame";
+        EXPECT_FALSE(presenter.AwaitsEvent());
+        presenter.AskWhenDone();
+        EXPECT_TRUE(presenter.AwaitsEvent());
+        XFlush(display_);
+        SleepMs(50);
+        EXPECT_TRUE(presenter.Busy());
+        XUngrabServer(other);
+        XSync(other, False);
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                while (XPending(display_) > 0) {
+                    XEvent e;
+                    XNextEvent(display_, &e);
+                    presenter.HandleEvent(e);
+                }
+                return !presenter.AwaitsEvent();
+            },
+            2s));
+        EXPECT_FALSE(presenter.Busy());
+        XImage* shot = XGetImage(display_, w, 0, 0, 64, 48, AllPlanes, ZPixmap);
+        ASSERT_NE(shot, nullptr);
+        EXPECT_EQ(XGetPixel(shot, 12, 12), 0x00FF00u);
+        XDestroyImage(shot);
+    }
+    XFreeGC(display_, gc);
+    XDestroyWindow(display_, w);
+    XCloseDisplay(other);
 }
 
 }  // namespace
