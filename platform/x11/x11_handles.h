@@ -65,6 +65,9 @@ using OwnedWindow = UniqueHandle<XWindowTraits>;
 using XCursorTraits = XResourceTraits<Cursor, None, XFreeCursor>;
 using OwnedCursor = UniqueHandle<XCursorTraits>;
 
+using XPixmapTraits = XResourceTraits<Pixmap, None, XFreePixmap>;
+using OwnedPixmap = UniqueHandle<XPixmapTraits>;
+
 // The invisible cursor of the full-screen saver, on the screen of `window`:
 // a 1 x 1 pixmap cursor whose only pixel is transparent.
 OwnedCursor CreateBlankCursor(Display* display, Window window);

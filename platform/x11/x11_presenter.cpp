@@ -36,60 +36,78 @@ void MaskShape(unsigned long mask, int& shift, int& bits) {
 
 }  // namespace
 
-struct X11Presenter::ShmImage {
+namespace {
+
+// A System V segment the server has attached, detached (once the server has
+// let go of it) and unmapped with its owner.
+struct SharedSegment {
     Display* display = nullptr;
     XShmSegmentInfo info{};
-    XImage* image = nullptr;
     bool attached = false;
 
-    ShmImage() {
+    SharedSegment() {
         info.shmid = -1;
         info.shmaddr = nullptr;
     }
-
-    ~ShmImage() {
+    ~SharedSegment() {
         if (attached) {
             XShmDetach(display, &info);
-            // The server lets go of the segment before it is unmapped here.
             XSync(display, False);
-        }
-        if (image != nullptr) {
-            image->data = nullptr;
-            XDestroyImage(image);
         }
         if (info.shmaddr != nullptr) shmdt(info.shmaddr);
     }
+    SharedSegment(const SharedSegment&) = delete;
+    SharedSegment& operator=(const SharedSegment&) = delete;
 
-    static std::unique_ptr<ShmImage> Create(Display* display, Visual* visual, int depth, int width, int height) {
-        auto s = std::make_unique<ShmImage>();
-        s->display = display;
-        s->image = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &s->info,
-                                   static_cast<unsigned>(width), static_cast<unsigned>(height));
-        if (s->image == nullptr) return nullptr;
-        const std::size_t size = static_cast<std::size_t>(s->image->bytes_per_line) * static_cast<std::size_t>(height);
-        s->info.shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-        if (s->info.shmid < 0) return nullptr;
-        void* address = shmat(s->info.shmid, nullptr, 0);
+    // `size` bytes of zeros the server may write; false when the system or
+    // the server (one on another machine: BadAccess) refuses.
+    bool Attach(Display* d, std::size_t size) {
+        display = d;
+        info.shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+        if (info.shmid < 0) return false;
+        void* address = shmat(info.shmid, nullptr, 0);
         if (address == reinterpret_cast<void*>(-1)) {
-            shmctl(s->info.shmid, IPC_RMID, nullptr);
-            return nullptr;
+            shmctl(info.shmid, IPC_RMID, nullptr);
+            return false;
         }
-        s->info.shmaddr = static_cast<char*>(address);
-        s->image->data = s->info.shmaddr;
-        s->info.readOnly = False;
+        info.shmaddr = static_cast<char*>(address);
+        info.readOnly = False;
         std::memset(address, 0, size);
         bool failed;
         {
-            // A server on another machine refuses the segment (BadAccess).
             XErrorTrap trap(display);
-            XShmAttach(display, &s->info);
+            XShmAttach(display, &info);
             failed = trap.Failed();
         }
         // Marked for removal at once, so that it cannot outlive the process
         // however the process ends.
-        shmctl(s->info.shmid, IPC_RMID, nullptr);
-        if (failed) return nullptr;
-        s->attached = true;
+        shmctl(info.shmid, IPC_RMID, nullptr);
+        attached = !failed;
+        return attached;
+    }
+};
+
+}  // namespace
+
+struct X11Presenter::ShmImage {
+    SharedSegment segment;
+    XImage* image = nullptr;
+
+    ~ShmImage() {
+        if (image != nullptr) {
+            image->data = nullptr;
+            XDestroyImage(image);
+        }
+    }
+
+    static std::unique_ptr<ShmImage> Create(Display* display, Visual* visual, int depth, int width, int height) {
+        auto s = std::make_unique<ShmImage>();
+        s->image = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &s->segment.info,
+                                   static_cast<unsigned>(width), static_cast<unsigned>(height));
+        if (s->image == nullptr) return nullptr;
+        const std::size_t size = static_cast<std::size_t>(s->image->bytes_per_line) * static_cast<std::size_t>(height);
+        if (!s->segment.Attach(display, size)) return nullptr;
+        s->image->data = s->segment.info.shmaddr;
         return s;
     }
 };
@@ -100,54 +118,37 @@ struct X11Presenter::ShmImage {
 // everything before it. Reading the pixel costs no system call, where a
 // completion event has to be read from the connection every frame.
 struct X11Presenter::Fence {
-    Display* display = nullptr;
-    XShmSegmentInfo info{};
-    Pixmap pixmap = None;
-    GC gc = nullptr;
-    int bytes = 0;                 // bytes of the pixel: 1, 2 or 4
-    std::uint32_t mask = 0;        // the bits of a value that are kept
-    std::uint32_t value = 0;       // the last value asked for
-    bool attached = false;
+    SharedSegment segment;
+    OwnedPixmap pixmap;
+    GraphicsContext gc;
+    int bytes = 0;             // bytes of the pixel: 1, 2 or 4
+    std::uint32_t mask = 0;    // the bits of a value the pixel keeps
+    std::uint32_t value = 0;   // the last value asked for
 
-    Fence() {
-        info.shmid = -1;
-        info.shmaddr = nullptr;
-    }
-
-    ~Fence() {
-        if (gc != nullptr) XFreeGC(display, gc);
-        if (pixmap != None) XFreePixmap(display, pixmap);
-        if (attached) {
-            XShmDetach(display, &info);
-            XSync(display, False);
-        }
-        if (info.shmaddr != nullptr) shmdt(info.shmaddr);
-    }
-
-    std::uint32_t Reached() const {
-        const void* at = info.shmaddr;
+    bool Passed() const {
+        const void* at = segment.info.shmaddr;
+        std::uint32_t reached;
         switch (bytes) {
-        case 1: return __atomic_load_n(static_cast<const std::uint8_t*>(at), __ATOMIC_ACQUIRE);
-        case 2: return __atomic_load_n(static_cast<const std::uint16_t*>(at), __ATOMIC_ACQUIRE);
-        default: return __atomic_load_n(static_cast<const std::uint32_t*>(at), __ATOMIC_ACQUIRE) & mask;
+        case 1: reached = __atomic_load_n(static_cast<const std::uint8_t*>(at), __ATOMIC_ACQUIRE); break;
+        case 2: reached = __atomic_load_n(static_cast<const std::uint16_t*>(at), __ATOMIC_ACQUIRE); break;
+        default: reached = __atomic_load_n(static_cast<const std::uint32_t*>(at), __ATOMIC_ACQUIRE); break;
         }
+        return (reached & mask) == value;
     }
-
-    bool Passed() const { return Reached() == value; }
 
     void Ask() {
         value = (value + 1) & mask;
-        XSetForeground(display, gc, value);
-        XFillRectangle(display, pixmap, gc, 0, 0, 1, 1);
+        XSetForeground(segment.display, gc.get(), value);
+        XFillRectangle(segment.display, pixmap.get(), gc.get(), 0, 0, 1, 1);
     }
 
-    // Null where the server keeps no pixmaps in shared memory or their
-    // pixels are not laid out as ours.
+    // Null where the server keeps no pixmaps in shared memory or lays their
+    // pixels out otherwise than this process would read them.
     static std::unique_ptr<Fence> Create(Display* display, Drawable drawable, int depth) {
         int major = 0, minor = 0;
         Bool pixmaps = False;
         if (!XShmQueryVersion(display, &major, &minor, &pixmaps) || !pixmaps) return nullptr;
-        if (XShmPixmapFormat(display) != ZPixmap) return nullptr;
+        if (XShmPixmapFormat(display) != ZPixmap || depth < 8) return nullptr;
         const int hostOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
         if (ImageByteOrder(display) != hostOrder) return nullptr;
         int bitsPerPixel = 0, count = 0;
@@ -159,41 +160,23 @@ struct X11Presenter::Fence {
         }
         if (bitsPerPixel != 8 && bitsPerPixel != 16 && bitsPerPixel != 32) return nullptr;
         auto f = std::make_unique<Fence>();
-        f->display = display;
         f->bytes = bitsPerPixel / 8;
-        // Sixteen bits are plenty: nothing is drawn while one value is
-        // outstanding, so only an exposure's puts can stack up behind it.
-        f->mask = depth >= 16 ? 0xFFFFu : (1u << std::min(depth, 8)) - 1;
-        if (f->mask < 0xFFu) return nullptr;
-        f->info.shmid = shmget(IPC_PRIVATE, 4096, IPC_CREAT | 0600);
-        if (f->info.shmid < 0) return nullptr;
-        void* address = shmat(f->info.shmid, nullptr, 0);
-        if (address == reinterpret_cast<void*>(-1)) {
-            shmctl(f->info.shmid, IPC_RMID, nullptr);
-            return nullptr;
-        }
-        f->info.shmaddr = static_cast<char*>(address);
-        f->info.readOnly = False;
-        std::memset(address, 0, 4096);
-        bool failed;
-        {
-            XErrorTrap trap(display);
-            XShmAttach(display, &f->info);
-            failed = trap.Failed();
-        }
-        shmctl(f->info.shmid, IPC_RMID, nullptr);
-        if (failed) return nullptr;
-        f->attached = true;
-        {
-            XErrorTrap trap(display);
-            f->pixmap = XShmCreatePixmap(display, drawable, f->info.shmaddr, &f->info, 1, 1,
-                                         static_cast<unsigned>(depth));
-            XGCValues values{};
-            values.graphics_exposures = False;
-            f->gc = XCreateGC(display, f->pixmap, GCGraphicsExposures, &values);
-            if (trap.Failed()) return nullptr;
-        }
-        return f;
+        // Up to sixteen bits are plenty: nothing is drawn while a value is
+        // outstanding, so only an exposure's puts can queue behind it.
+        f->mask = depth >= 16 ? 0xFFFFu : (1u << depth) - 1;
+        if (!f->segment.Attach(display, 4096)) return nullptr;
+        XErrorTrap trap(display);
+        f->pixmap = OwnedPixmap(XShmCreatePixmap(display, drawable, f->segment.info.shmaddr, &f->segment.info, 1, 1,
+                                                 static_cast<unsigned>(depth)),
+                                XPixmapTraits{display});
+        if (f->pixmap) f->gc = CreateGraphicsContext(display, f->pixmap.get());
+        if (!trap.Failed() && f->pixmap && f->gc) return f;
+        // Whatever the server refused is let go while its errors are still
+        // caught here.
+        f->gc.Reset();
+        f->pixmap.Reset();
+        trap.Failed();
+        return nullptr;
     }
 };
 
@@ -348,8 +331,14 @@ void X11Presenter::Put(const Rect& r, BatchEnd end) {
         const bool event = end == BatchEnd::Event || (end == BatchEnd::Fence && !fence_);
         XShmPutImage(display_, window_, gc_, image, r.left, r.top, r.left + origin_.x, r.top + origin_.y, w, h,
                      event ? True : False);
-        if (event) ++shmOutstanding_;
-        if (end == BatchEnd::Fence && fence_) fence_->Ask();
+        if (event) {
+            ++shmOutstanding_;
+            fenceAskedSinceEvent_ = false;
+        }
+        if (end == BatchEnd::Fence && fence_) {
+            fence_->Ask();
+            fenceAskedSinceEvent_ = true;
+        }
     } else {
         XPutImage(display_, window_, gc_, image, r.left, r.top, r.left + origin_.x, r.top + origin_.y, w, h);
     }
@@ -405,8 +394,12 @@ bool X11Presenter::HandleEvent(const XEvent& event) {
     const auto& done = reinterpret_cast<const XShmCompletionEvent&>(event);
     // A completion of a segment given up in a resize says nothing about the
     // current one.
-    if (shm_ && done.drawable == window_ && done.shmseg == shm_->info.shmseg && shmOutstanding_ > 0) {
+    if (shm_ && done.drawable == window_ && done.shmseg == shm_->segment.info.shmseg && shmOutstanding_ > 0) {
         --shmOutstanding_;
+        // The server was through with the fence before this event; a fence
+        // that still reads otherwise cannot be trusted, and the frames ask
+        // for events from now on.
+        if (shmOutstanding_ == 0 && fence_ && !fenceAskedSinceEvent_ && !fence_->Passed()) fence_.reset();
     }
     return true;
 }

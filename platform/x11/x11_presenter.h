@@ -109,6 +109,7 @@ private:
     std::unique_ptr<PlainImage> plain_;
     std::unique_ptr<Fence> fence_;
     bool fenceTried_ = false;
+    bool fenceAskedSinceEvent_ = false;  // the last completion asked for is not the word on the fence
     bool sendAll_ = true;
     int shmOutstanding_ = 0;  // completions not yet received
     std::vector<Rect> backlog_;
