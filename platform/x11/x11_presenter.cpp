@@ -87,24 +87,27 @@ struct SharedSegment {
     }
 };
 
+// The pixels of our images belong to a segment or a vector: only the
+// structure is Xlib's to free.
+struct ImageStructFree {
+    void operator()(XImage* image) const {
+        image->data = nullptr;
+        XDestroyImage(image);
+    }
+};
+using ImageStruct = std::unique_ptr<XImage, ImageStructFree>;
+
 }  // namespace
 
 struct X11Presenter::ShmImage {
     SharedSegment segment;
-    XImage* image = nullptr;
-
-    ~ShmImage() {
-        if (image != nullptr) {
-            image->data = nullptr;
-            XDestroyImage(image);
-        }
-    }
+    ImageStruct image;
 
     static std::unique_ptr<ShmImage> Create(Display* display, Visual* visual, int depth, int width, int height) {
         auto s = std::make_unique<ShmImage>();
-        s->image = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &s->segment.info,
-                                   static_cast<unsigned>(width), static_cast<unsigned>(height));
-        if (s->image == nullptr) return nullptr;
+        s->image.reset(XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
+                                       &s->segment.info, static_cast<unsigned>(width), static_cast<unsigned>(height)));
+        if (!s->image) return nullptr;
         const std::size_t size = static_cast<std::size_t>(s->image->bytes_per_line) * static_cast<std::size_t>(height);
         if (!s->segment.Attach(display, size)) return nullptr;
         s->image->data = s->segment.info.shmaddr;
@@ -182,20 +185,13 @@ struct X11Presenter::Fence {
 
 struct X11Presenter::PlainImage {
     std::vector<char> data;
-    XImage* image = nullptr;
-
-    ~PlainImage() {
-        if (image != nullptr) {
-            image->data = nullptr;
-            XDestroyImage(image);
-        }
-    }
+    ImageStruct image;
 
     static std::unique_ptr<PlainImage> Create(Display* display, Visual* visual, int depth, int width, int height) {
         auto p = std::make_unique<PlainImage>();
-        p->image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                                static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
-        if (p->image == nullptr) return nullptr;
+        p->image.reset(XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
+                                    static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0));
+        if (!p->image) return nullptr;
         p->data.assign(static_cast<std::size_t>(p->image->bytes_per_line) * static_cast<std::size_t>(height), 0);
         p->image->data = p->data.data();
         return p;
@@ -237,8 +233,8 @@ bool X11Presenter::CanShow(const Visual* visual) {
 }
 
 XImage* X11Presenter::Image() const {
-    if (shm_) return shm_->image;
-    if (plain_) return plain_->image;
+    if (shm_) return shm_->image.get();
+    if (plain_) return plain_->image.get();
     return nullptr;
 }
 

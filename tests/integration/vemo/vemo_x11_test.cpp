@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -927,106 +928,112 @@ TEST_F(VemoX11TwoMonitors, EachMonitorShowsABoardOfItsOwn) {
     EXPECT_EQ(vemo_.status(), 0);
 }
 
+// A 64x48 window, a presenter on it and a canvas drawing into its image.
+struct PresentedWindow {
+    Display* display;
+    Window window;
+    GC gc;
+    std::unique_ptr<X11Presenter> presenter;
+    SoftCanvas canvas{1, 1};
+
+    PresentedWindow(Display* d, Window root) : display(d) {
+        const int screen = DefaultScreen(d);
+        window = XCreateSimpleWindow(d, root, 0, 0, 64, 48, 0, 0, 0);
+        XMapWindow(d, window);
+        gc = XCreateGC(d, window, 0, nullptr);
+        XSync(d, False);
+        presenter =
+            std::make_unique<X11Presenter>(d, window, gc, DefaultVisual(d, screen), DefaultDepth(d, screen), true);
+        if (presenter->Resize(64, 48) && presenter->CanvasMemory() != nullptr)
+            canvas.UseMemory(presenter->CanvasMemory(), 64, 48, presenter->CanvasStride());
+    }
+    ~PresentedWindow() {
+        presenter.reset();
+        XFreeGC(display, gc);
+        XDestroyWindow(display, window);
+    }
+    void Present() { presenter->Present(canvas, canvas.TakeChangedRects()); }
+    void TakeEvents() {
+        while (XPending(display) > 0) {
+            XEvent e;
+            XNextEvent(display, &e);
+            presenter->HandleEvent(e);
+        }
+    }
+    unsigned long OnScreen(int x, int y) {
+        XImage* shot = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (shot == nullptr) return ~0ul;
+        const unsigned long pixel = XGetPixel(shot, 0, 0);
+        XDestroyImage(shot);
+        return pixel;
+    }
+};
+
 // The canvas draws into the shared image and the presenter sends exactly
 // what the canvas reports: a frame that changed nothing sends nothing.
 TEST_F(VemoX11, PresenterSendsOnlyTheChangedPixels) {
-    const int screen = DefaultScreen(display_);
-    const Window w = XCreateSimpleWindow(display_, root_, 0, 0, 64, 48, 0, 0, 0);
-    XMapWindow(display_, w);
-    GC gc = XCreateGC(display_, w, 0, nullptr);
-    XSync(display_, False);
-    {
-        X11Presenter presenter(display_, w, gc, DefaultVisual(display_, screen), DefaultDepth(display_, screen), true);
-        ASSERT_TRUE(presenter.Resize(64, 48));
-        ASSERT_TRUE(presenter.UsesShm());
-        ASSERT_NE(presenter.CanvasMemory(), nullptr);
-        SoftCanvas canvas(1, 1);
-        canvas.UseMemory(presenter.CanvasMemory(), 64, 48, presenter.CanvasStride());
-        auto served = [&] {
-            XSync(display_, False);
-            while (XPending(display_) > 0) {
-                XEvent e;
-                XNextEvent(display_, &e);
-                presenter.HandleEvent(e);
-            }
-            return !presenter.Busy();
-        };
-        presenter.Present(canvas, canvas.TakeChangedRects());
-        EXPECT_EQ(presenter.PixelsSent(), 64u * 48u);
-        ASSERT_TRUE(served());
-        canvas.FillRect(Rect{10, 10, 20, 15}, Rgb(0, 255, 0));
-        presenter.Present(canvas, canvas.TakeChangedRects());
-        EXPECT_EQ(presenter.PixelsSent(), 64u * 48u + 50u);
-        ASSERT_TRUE(served());
-        const std::uint64_t puts = presenter.PutCount();
-        canvas.FillRect(Rect{10, 10, 20, 15}, Rgb(0, 255, 0));
-        presenter.Present(canvas, canvas.TakeChangedRects());
-        EXPECT_EQ(presenter.PutCount(), puts);
-        EXPECT_FALSE(presenter.Busy());
-        XImage* shot = XGetImage(display_, w, 0, 0, 64, 48, AllPlanes, ZPixmap);
-        ASSERT_NE(shot, nullptr);
-        EXPECT_EQ(XGetPixel(shot, 12, 12), 0x00FF00u);
-        EXPECT_EQ(XGetPixel(shot, 25, 12), 0u);
-        XDestroyImage(shot);
-    }
-    XFreeGC(display_, gc);
-    XDestroyWindow(display_, w);
+    PresentedWindow p(display_, root_);
+    ASSERT_TRUE(p.presenter->UsesShm());
+    ASSERT_NE(p.presenter->CanvasMemory(), nullptr);
+    auto served = [&] {
+        XSync(display_, False);
+        p.TakeEvents();
+        return !p.presenter->Busy();
+    };
+    p.Present();
+    EXPECT_EQ(p.presenter->PixelsSent(), 64u * 48u);
+    ASSERT_TRUE(served());
+    p.canvas.FillRect(Rect{10, 10, 20, 15}, Rgb(0, 255, 0));
+    p.Present();
+    EXPECT_EQ(p.presenter->PixelsSent(), 64u * 48u + 50u);
+    ASSERT_TRUE(served());
+    const std::uint64_t puts = p.presenter->PutCount();
+    p.canvas.FillRect(Rect{10, 10, 20, 15}, Rgb(0, 255, 0));
+    p.Present();
+    EXPECT_EQ(p.presenter->PutCount(), puts);
+    EXPECT_FALSE(p.presenter->Busy());
+    EXPECT_EQ(p.OnScreen(12, 12), 0x00FF00u);
+    EXPECT_EQ(p.OnScreen(25, 12), 0u);
 }
 
 // The server says it has read a frame by filling a pixel of a shared pixmap:
 // frames bring nothing back on the connection. A held-up server keeps the
 // presenter busy, and a late frame asks for an event to wait on.
 TEST_F(VemoX11, PresenterIsBusyUntilTheServerHasReadTheFrame) {
-    const int screen = DefaultScreen(display_);
     Display* other = XOpenDisplay(DisplayString(display_));
     ASSERT_NE(other, nullptr);
-    const Window w = XCreateSimpleWindow(display_, root_, 0, 0, 64, 48, 0, 0, 0);
-    XMapWindow(display_, w);
-    GC gc = XCreateGC(display_, w, 0, nullptr);
-    XSync(display_, False);
     {
-        X11Presenter presenter(display_, w, gc, DefaultVisual(display_, screen), DefaultDepth(display_, screen), true);
-        ASSERT_TRUE(presenter.Resize(64, 48));
-        SoftCanvas canvas(1, 1);
-        canvas.UseMemory(presenter.CanvasMemory(), 64, 48, presenter.CanvasStride());
-        presenter.Present(canvas, canvas.TakeChangedRects());
+        PresentedWindow p(display_, root_);
+        ASSERT_NE(p.presenter->CanvasMemory(), nullptr);
+        p.Present();
         XSync(display_, False);
-        EXPECT_FALSE(presenter.Busy());
+        EXPECT_FALSE(p.presenter->Busy());
         EXPECT_EQ(XPending(display_), 0) << "a frame brought an event back";
 
         XGrabServer(other);
         XSync(other, False);
-        canvas.FillRect(Rect{10, 10, 20, 15}, Rgb(0, 255, 0));
-        presenter.Present(canvas, canvas.TakeChangedRects());
+        p.canvas.FillRect(Rect{10, 10, 20, 15}, Rgb(0, 255, 0));
+        p.Present();
         XFlush(display_);
         SleepMs(100);
-        EXPECT_TRUE(presenter.Busy()) << "done before the server read the frame";
-        EXPECT_FALSE(presenter.AwaitsEvent());
-        presenter.AskWhenDone();
-        EXPECT_TRUE(presenter.AwaitsEvent());
+        EXPECT_TRUE(p.presenter->Busy()) << "done before the server read the frame";
+        EXPECT_FALSE(p.presenter->AwaitsEvent());
+        p.presenter->AskWhenDone();
+        EXPECT_TRUE(p.presenter->AwaitsEvent());
         XFlush(display_);
         SleepMs(50);
-        EXPECT_TRUE(presenter.Busy());
+        EXPECT_TRUE(p.presenter->Busy());
         XUngrabServer(other);
         XSync(other, False);
         EXPECT_TRUE(WaitFor(
             [&] {
-                while (XPending(display_) > 0) {
-                    XEvent e;
-                    XNextEvent(display_, &e);
-                    presenter.HandleEvent(e);
-                }
-                return !presenter.AwaitsEvent();
+                p.TakeEvents();
+                return !p.presenter->AwaitsEvent();
             },
             2s));
-        EXPECT_FALSE(presenter.Busy());
-        XImage* shot = XGetImage(display_, w, 0, 0, 64, 48, AllPlanes, ZPixmap);
-        ASSERT_NE(shot, nullptr);
-        EXPECT_EQ(XGetPixel(shot, 12, 12), 0x00FF00u);
-        XDestroyImage(shot);
+        EXPECT_FALSE(p.presenter->Busy());
+        EXPECT_EQ(p.OnScreen(12, 12), 0x00FF00u);
     }
-    XFreeGC(display_, gc);
-    XDestroyWindow(display_, w);
     XCloseDisplay(other);
 }
 
