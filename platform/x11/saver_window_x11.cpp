@@ -228,16 +228,9 @@ void X11SaverWindow::FitBoard(Board& board, const Rect& area) {
     session.Reshape(Size{canvas.Width(), canvas.Height()});
 }
 
-bool X11SaverWindow::AnyBusy() const {
+bool X11SaverWindow::AnyPresenter(bool (X11Presenter::*test)() const) const {
     for (const auto& board : boards_) {
-        if (board->presenter && board->presenter->Busy()) return true;
-    }
-    return false;
-}
-
-bool X11SaverWindow::AnyAwaitsEvent() const {
-    for (const auto& board : boards_) {
-        if (board->presenter && board->presenter->AwaitsEvent()) return true;
+        if (board->presenter && ((*board->presenter).*test)()) return true;
     }
     return false;
 }
@@ -402,7 +395,7 @@ int X11SaverWindow::Run(int stopFd) {
         // until the server has read the one before.
         const SaverClock::time_point frameTime = SaverClock::now();
         if (due_ && frameTime >= *due_) {
-            if (!AnyBusy()) {
+            if (!AnyPresenter(&X11Presenter::Busy)) {
                 PlayFrame(frameTime);
             } else {
                 // Late: the server has not read the last frame yet. It is
@@ -428,12 +421,13 @@ int X11SaverWindow::Run(int stopFd) {
         // otherwise it is not watched for the completion event of the frame
         // just sent, which is taken along when the next frame is due.
         const SaverClock::time_point now = SaverClock::now();
-        const bool busy = AnyBusy();
+        const bool busy = AnyPresenter(&X11Presenter::Busy);
+        const bool awaiting = AnyPresenter(&X11Presenter::AwaitsEvent);
         const bool due = due_ && now >= *due_;
         // Became due since the frame was looked at: the top of the loop plays
         // it or asks for the word it waits on.
-        if (busy && due && !AnyAwaitsEvent()) continue;
-        const bool watchX = !AnyAwaitsEvent() || due;
+        if (busy && due && !awaiting) continue;
+        const bool watchX = !awaiting || due;
         const std::int64_t remaining =
             !due_ || (busy && due) ? -1 : std::max<std::int64_t>(0, std::chrono::nanoseconds(*due_ - now).count());
         timespec timeout{static_cast<time_t>(remaining / 1'000'000'000), static_cast<long>(remaining % 1'000'000'000)};

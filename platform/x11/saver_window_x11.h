@@ -67,8 +67,8 @@ private:
     void FollowSize(int width, int height);
     // Sizes a board's image, canvas and stage to `area` of the drawable.
     void FitBoard(Board& board, const Rect& area);
-    bool AnyBusy() const;
-    bool AnyAwaitsEvent() const;
+    // Whether `test` holds for the presenter of any board.
+    bool AnyPresenter(bool (X11Presenter::*test)() const) const;
     void OnMapped();
     void Obey(SaverAction action);
     Point CursorPos();

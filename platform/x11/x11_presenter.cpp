@@ -148,9 +148,7 @@ struct X11Presenter::Fence {
     // Null where the server keeps no pixmaps in shared memory or lays their
     // pixels out otherwise than this process would read them.
     static std::unique_ptr<Fence> Create(Display* display, Drawable drawable, int depth) {
-        int major = 0, minor = 0;
-        Bool pixmaps = False;
-        if (!XShmQueryVersion(display, &major, &minor, &pixmaps) || !pixmaps) return nullptr;
+        // The format is 0 where the server keeps no shared pixmaps.
         if (XShmPixmapFormat(display) != ZPixmap || depth < 8) return nullptr;
         const int hostOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
         if (ImageByteOrder(display) != hostOrder) return nullptr;
