@@ -23,13 +23,41 @@ std::string Where(const std::string& text, std::size_t offset) {
 }
 
 // A round's name as an error message may quote it: short, and without the
-// control characters a hostile file could put there.
-std::string RoundName(const json& value) {
-    std::string name = value.get<std::string>().substr(0, 40);
+// control characters a hostile file could put there. Only the quote is cut;
+// whether a round is a knockout round is read from the whole name.
+std::string QuotedRoundName(const std::string& round) {
+    std::string name = round.substr(0, 40);
     for (char& c : name) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
     }
     return name;
+}
+
+bool IsDigits(const std::string& s, std::size_t from, std::size_t count) {
+    for (std::size_t i = from; i < from + count; ++i) {
+        if (i >= s.size() || s[i] < '0' || s[i] > '9') return false;
+    }
+    return true;
+}
+
+// "YYYY-MM-DD" and "HH:MM" only: anything else is dropped, not refused, since
+// a match without a usable date still counts in the table.
+std::string DateOf(const json& m) {
+    const auto d = m.find("date");
+    if (d == m.end() || !d->is_string()) return {};
+    const std::string s = d->get<std::string>();
+    if (s.size() != 10 || !IsDigits(s, 0, 4) || s[4] != '-' || !IsDigits(s, 5, 2) || s[7] != '-' ||
+        !IsDigits(s, 8, 2))
+        return {};
+    const int month = std::stoi(s.substr(5, 2)), day = std::stoi(s.substr(8, 2));
+    return month >= 1 && month <= 12 && day >= 1 && day <= 31 ? s : std::string();
+}
+
+std::string TimeOf(const json& m) {
+    const auto t = m.find("time");
+    if (t == m.end() || !t->is_string()) return {};
+    const std::string s = t->get<std::string>();
+    return s.size() == 5 && IsDigits(s, 0, 2) && s[2] == ':' && IsDigits(s, 3, 2) ? s : std::string();
 }
 
 bool IsKnockoutRound(std::string round) {
@@ -94,6 +122,8 @@ bool ReadMatch(const json& m, MatchResult& match, std::string& problem) {
         return false;
     }
     if (!TeamOf(*team1, true, match.home, problem) || !TeamOf(*team2, true, match.away, problem)) return false;
+    match.date = DateOf(m);
+    match.time = TimeOf(m);
     const auto score = m.find("score");
     if (score != m.end() && !score->is_null()) {
         if (!score->is_object()) {
@@ -122,6 +152,14 @@ bool ReadMatch(const json& m, MatchResult& match, std::string& problem) {
 }
 
 }  // namespace
+
+std::string NewestPlayedDate(const SeasonResults& results) {
+    std::string newest;
+    for (const MatchResult& m : results.matches) {
+        if (m.played && m.date > newest) newest = m.date;
+    }
+    return newest;
+}
 
 bool ParseSeasonResults(const std::string& text, SeasonResults& out, std::string& error) {
     out = SeasonResults{};
@@ -173,7 +211,7 @@ bool ParseSeasonResults(const std::string& text, SeasonResults& out, std::string
     if (matches != doc.end() && matches->is_array()) {
         for (const json& m : *matches) {
             std::string round;
-            if (m.is_object() && m.contains("round") && m["round"].is_string()) round = RoundName(m["round"]);
+            if (m.is_object() && m.contains("round") && m["round"].is_string()) round = m["round"].get<std::string>();
             listed.emplace_back(round, &m);
         }
     } else if (rounds != doc.end() && rounds->is_array()) {
@@ -183,7 +221,7 @@ bool ParseSeasonResults(const std::string& text, SeasonResults& out, std::string
                 error = "a round without a list of matches";
                 return false;
             }
-            const std::string round = r.contains("name") && r["name"].is_string() ? RoundName(r["name"]) : "";
+            const std::string round = r.contains("name") && r["name"].is_string() ? r["name"].get<std::string>() : "";
             for (const json& m : *inner) listed.emplace_back(round, &m);
         }
     } else {
@@ -201,7 +239,8 @@ bool ParseSeasonResults(const std::string& text, SeasonResults& out, std::string
         if (read && match.home == match.away && match.played) problem = "a team plays itself";
         if (!read || !problem.empty()) {
             error = "match " + std::to_string(i + 1) +
-                    (listed[i].first.empty() ? std::string() : " (round \"" + listed[i].first + "\")") + ": " + problem;
+                    (listed[i].first.empty() ? std::string() : " (round \"" + QuotedRoundName(listed[i].first) + "\")") +
+                    ": " + problem;
             return false;
         }
         // Knockout games after the season are no league games, and a fixture

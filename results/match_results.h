@@ -15,6 +15,8 @@ struct MatchResult {
     bool played = false;
     int homeGoals = 0;
     int awayGoals = 0;
+    std::string date;  // "2026-03-08" as the file gives it, "" when it gives none that reads as a date
+    std::string time;  // "15:30" as the file gives it, or ""
 };
 
 struct SeasonResults {
@@ -29,6 +31,10 @@ inline constexpr std::size_t kMaxTeamNameBytes = 100;
 inline constexpr std::size_t kMaxTeams = 64;
 inline constexpr std::size_t kMaxMatches = 5000;
 inline constexpr int kMaxGoals = 99;
+
+// The date of the newest played match ("2026-03-08"), or "" when no played
+// match carries a date.
+std::string NewestPlayedDate(const SeasonResults& results);
 
 // False with `error` saying where the text broke ("line 3, column 7: ...")
 // or which match is wrong ("match 12 (round \"Matchday 2\"): ..."); nothing

@@ -161,6 +161,31 @@ TEST(LeagueTable, FixturesTeamsWithoutGamesAndTheOlderShape) {
     EXPECT_EQ(error, "no team \"Alder FC\" in the results");
 }
 
+TEST(MatchResults, DatesOfPlayedMatchesAndLongKnockoutRoundNames) {
+    // The newest date counts only played matches; a malformed date is
+    // dropped, not refused. A knockout round named past 40 bytes is still a
+    // knockout round: its 9-0 must not reach the table.
+    const std::string json = R"({"matches": [
+      {"round": "Matchday 1", "date": "2026-03-01", "time": "15:30", "team1": "A", "team2": "B", "score": {"ft": [1, 0]}},
+      {"round": "Matchday 2", "date": "2026-3-08", "team1": "B", "team2": "A", "score": {"ft": [2, 2]}},
+      {"round": "Matchday 3", "date": "2026-03-15", "time": "late", "team1": "A", "team2": "B"},
+      {"round": "Relegation round of the second division, first leg: play-off", "date": "2026-05-30",
+       "team1": "A", "team2": "B", "score": {"ft": [9, 0]}}]})";
+    SeasonResults results;
+    std::string error;
+    ASSERT_TRUE(ParseSeasonResults(json, results, error)) << error;
+    ASSERT_EQ(results.matches.size(), 3u);
+    EXPECT_EQ(results.matches[0].date, "2026-03-01");
+    EXPECT_EQ(results.matches[0].time, "15:30");
+    EXPECT_EQ(results.matches[1].date, "");
+    EXPECT_EQ(results.matches[2].date, "2026-03-15");
+    EXPECT_EQ(results.matches[2].time, "");
+    EXPECT_EQ(NewestPlayedDate(results), "2026-03-01");
+    std::vector<TableRow> table;
+    ASSERT_TRUE(ComputeTable(results, RulesForLeague("xx.1"), {}, table, error));
+    EXPECT_EQ(Rows(table), (std::vector<std::string>{"A 2 1 1 0 3 2 4", "B 2 0 1 1 2 3 1"}));
+}
+
 TEST(MatchResults, BadInputIsRefusedWithWhereItBroke) {
     const struct {
         std::string json;
