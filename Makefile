@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all deps linux win32 win64 sanitize test unit package demo bench fuzz clean
 
-all: linux win32
+all: linux win32 win64
 
 deps:
 	@scripts/install-deps
@@ -29,21 +29,22 @@ sanitize: deps
 # Native unit, integration and package tiers, the first two again under ASan
 # and UBSan (fuzz/lsan.supp names the system libraries whose leaks are not
 # ours; its tally stays out of the stderr that tests read), then the Windows
-# tier under Wine, its archive among it. GCC 12's sanitizer runtime sometimes
+# tier under Wine, its archive among it, at the width this machine runs
+# (scripts/wine-width). GCC 12's sanitizer runtime sometimes
 # takes a thread-local block of a loaded library (libcurl's, in the tests
 # that download) for one of an old glibc and reads a bogus range from in
 # front of it, which crashes the leak check at exit: its __tls_get_addr
 # interceptor stays off.
-test: linux win32 sanitize
+test: linux win32 win64 sanitize
 	ctest --preset linux -j $(JOBS)
 	ASAN_OPTIONS=intercept_tls_get_addr=0 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp:print_suppressions=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --preset linux-sanitize -L 'unit|integration' -j $(JOBS)
-	ctest --preset win32 -j $(JOBS)
+	scripts/test-windows -j $(JOBS)
 
-# The Debian packages vemo and scorvane and the Windows archive, all in
-# build/packages.
-package: linux win32
+# The Debian packages vemo and scorvane and the Windows archive with the
+# savers of both widths, all in build/packages.
+package: linux win32 win64
 	cd build/linux && cpack
 	cd build/win32 && cpack
 

@@ -13,21 +13,31 @@ set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_SOURCE_DIR}/build/packages)
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
-  # The archive a Windows user unpacks: the saver, how to install it, an
-  # example of the one setting worth changing by hand, and the licences.
+  # The archive a Windows user unpacks: the saver of each width, how to
+  # install it, an example of the one setting worth changing by hand, and the
+  # licences. Either Windows tree makes the same archive, taking the other
+  # width's saver from its sibling tree, which must be built first.
   configure_file(${pkg_dir}/README.txt.in ${pkg_gen}/README.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(${pkg_dir}/Vemo-Server.reg ${pkg_gen}/Vemo-Server.reg @ONLY NEWLINE_STYLE CRLF)
   configure_file(${CMAKE_SOURCE_DIR}/LICENSE ${pkg_gen}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
-  install(TARGETS vemo_scr RUNTIME DESTINATION . COMPONENT vemo)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(own_width 64-bit)
+    set(other_width 32-bit)
+    set(other_tree win32)
+  else()
+    set(own_width 32-bit)
+    set(other_width 64-bit)
+    set(other_tree win64)
+  endif()
+  set(SCORVANE_SIBLING_WINDOWS_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/${other_tree} CACHE PATH
+      "The Windows build tree of the other width, whose Vemo.scr the archive carries too")
+  install(TARGETS vemo_scr RUNTIME DESTINATION ${own_width} COMPONENT vemo)
+  install(PROGRAMS ${SCORVANE_SIBLING_WINDOWS_BUILD_DIR}/Vemo.scr DESTINATION ${other_width} COMPONENT vemo)
   install(FILES ${pkg_gen}/README.txt ${pkg_gen}/Vemo-Server.reg ${pkg_gen}/LICENSE.txt
           DESTINATION . COMPONENT vemo)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME Vemo)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(CPACK_PACKAGE_FILE_NAME Vemo-${PROJECT_VERSION}-win64)
-  else()
-    set(CPACK_PACKAGE_FILE_NAME Vemo-${PROJECT_VERSION}-win32)
-  endif()
+  set(CPACK_PACKAGE_FILE_NAME Vemo-${PROJECT_VERSION}-windows)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   set(CPACK_COMPONENTS_ALL vemo)
   set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)

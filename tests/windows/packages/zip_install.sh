@@ -13,17 +13,21 @@ wine_() { "$WINE_RUN" "$@"; }
 
 cpack --config "$config" -D CPACK_OUTPUT_FILE_PREFIX="$WORK/out" >"$WORK/cpack.log" 2>&1 ||
   { cat "$WORK/cpack.log" >&2; fail "cpack"; }
-zip=$WORK/out/Vemo-$VERSION-win32.zip
-expect_eq "$(python3 -m zipfile -l "$zip" | awk 'NR > 1 {print $1}' | sort | tr '\n' ' ')" \
-  "LICENSE.txt README.txt Vemo-Server.reg Vemo.scr " "archive members"
+zip=$WORK/out/Vemo-$VERSION-windows.zip
+expect_eq "$(python3 -m zipfile -l "$zip" | awk 'NR > 1 && $1 !~ /\/$/ {print $1}' | sort | tr '\n' ' ')" \
+  "32-bit/Vemo.scr 64-bit/Vemo.scr LICENSE.txt README.txt Vemo-Server.reg " "archive members"
 python3 -m zipfile -e "$zip" "$WORK/unpacked"
 unpacked=$WORK/unpacked
 
-# The fixed part of the version block carries the version as numbers, the
-# strings as UTF-16 text.
-python3 - "$unpacked/Vemo.scr" "$VERSION" <<'PY' || fail "version block of Vemo.scr"
+# Each saver is of the width its folder names, and the fixed part of its
+# version block carries the version as numbers, the strings as UTF-16 text.
+for width in 32 64; do
+python3 - "$unpacked/$width-bit/Vemo.scr" "$VERSION" "$width" <<'PY' || fail "$width-bit/Vemo.scr"
 import struct, sys
 data = open(sys.argv[1], "rb").read()
+pe = struct.unpack_from("<I", data, 0x3C)[0]
+machine = struct.unpack_from("<H", data, pe + 4)[0]
+assert machine == {"32": 0x14C, "64": 0x8664}[sys.argv[3]], hex(machine)
 major, minor, patch = map(int, sys.argv[2].split("."))
 at = data.index(b"\xbd\x04\xef\xfe")
 _, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", data, at)
@@ -32,15 +36,19 @@ assert (product_ms, product_ls) == (file_ms, file_ls)
 for name in ("FileVersion", "ProductVersion"):
     assert (name + "\0").encode("utf-16-le") in data and (sys.argv[2] + "\0").encode("utf-16-le") in data, name
 PY
+done
 head -1 "$unpacked/README.txt" | grep -qF "Vemo $VERSION" || fail "README.txt names no version"
 
-# A fresh prefix; the shell's Install: into the system folder of 32-bit
-# programs, and the screen saver of the user's desktop.
+# A fresh prefix of the width Wine runs here; the shell's Install of the
+# saver README.txt names for it: the 64-bit one into System32 of a 64-bit
+# Windows, the 32-bit one into the system folder of 32-bit programs.
 rm -rf "$WINEPREFIX"
 wine_ reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-system=syswow64
-[ -d "$WINEPREFIX/drive_c/windows/syswow64" ] || system=system32
-cp "$unpacked/Vemo.scr" "$WINEPREFIX/drive_c/windows/$system/Vemo.scr"
+width=${WINE_BITS:-32}
+system=system32
+if [ "$width" = 32 ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then system=syswow64; fi
+echo "package: installing the $width-bit saver into $system"
+cp "$unpacked/$width-bit/Vemo.scr" "$WINEPREFIX/drive_c/windows/$system/Vemo.scr"
 wine_ reg add 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE /d "C:\\windows\\$system\\Vemo.scr" /f >/dev/null 2>&1
 wine_ reg add 'HKCU\Control Panel\Desktop' /v ScreenSaveActive /d 1 /f >/dev/null 2>&1
 
