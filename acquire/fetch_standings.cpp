@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "acquire/http_client.h"
 #include "acquire/markup_parser.h"
@@ -68,14 +69,20 @@ bool ParseUrl(const std::string& url, ParsedUrl& out) {
     return true;
 }
 
-bool FetchStandings(HttpClient& client, const char* url) {
+void ReadStandingsPage(std::string page) {
     StandingsExtractor extractor;
     MarkupParser parser;
     parser.decodeEntities = true;
     parser.userData = nullptr;
     parser.notifyMask = 0x1f;
     parser.handler = &extractor;
+    // Line by line the page loses every line break: text separated only by
+    // one is joined directly.
+    page.erase(std::remove_if(page.begin(), page.end(), [](char c) { return c == '\r' || c == '\n'; }), page.end());
+    parser.Parse(page.c_str());
+}
 
+bool FetchStandings(HttpClient& client, const char* url) {
     // Anything raised here, a transport error or running out of memory while
     // the page is held or parsed, is a failed download; rows the extractor
     // appended before it stay.
@@ -87,11 +94,7 @@ bool FetchStandings(HttpClient& client, const char* url) {
         // the page is not there: the user learns that the download failed
         // instead of seeing a board without a table and without a reason.
         if (client.Get(parts.host, parts.port, parts.path, page) != 200) return false;
-        // Line by line the page loses every line break: text separated only by
-        // one is joined directly.
-        page.erase(std::remove_if(page.begin(), page.end(), [](char c) { return c == '\r' || c == '\n'; }),
-                   page.end());
-        parser.Parse(page.c_str());
+        ReadStandingsPage(std::move(page));
     } catch (...) {
         return false;
     }

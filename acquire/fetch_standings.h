@@ -17,6 +17,10 @@ struct ParsedUrl {
 // the download needs. False when the text is not an URL at all.
 bool ParseUrl(const std::string& url, ParsedUrl& out);
 
+// The reader on its own, for a page already in hand: line breaks removed,
+// then the tokenizer and the extractor append its table to theStandings.
+void ReadStandingsPage(std::string page);
+
 // False when the exchange raised an error or the server answered with a
 // status other than 200; true for a non-HTTP URL (no request is made) and for
 // a page without a table.

@@ -19,5 +19,11 @@ public:
 inline constexpr const char kSettingsSection[] = "Settings";
 inline constexpr const char kChampionshipEntry[] = "Championship";
 inline constexpr const char kDefaultChampionship[] = "ger";
+// A standings site, "host" or "host:port". The savers read none unless one
+// is set; the tools read the one `scorvane serve` makes when none is named.
 inline constexpr const char kServerEntry[] = "Server";
 inline constexpr const char kDefaultServer[] = "127.0.0.1:8080";
+// Where the savers read open match results when no site is set: a base URL
+// under which SEASON/LEAGUE.json files lie.
+inline constexpr const char kResultsEntry[] = "Results";
+inline constexpr const char kDefaultResults[] = "https://raw.githubusercontent.com/openfootball/football.json/master";

@@ -49,13 +49,17 @@ bool RunStartup(StartupHost& host, const std::string& commandLine, std::string& 
     Profile& profile = host.GetProfile();
     championship = profile.GetProfileString(kSettingsSection, kChampionshipEntry, kDefaultChampionship);
 
-    if (!host.IsConnected()) {
+    const bool connected = host.IsConnected();
+    const std::string server = profile.GetProfileString(kSettingsSection, kServerEntry, "");
+    if (server.empty()) {
+        // Results kept from an earlier run still serve a machine that is
+        // offline now, so the results path is taken whatever the connection.
+        theStatusText = host.FetchOpenResults(
+            championship, profile.GetProfileString(kSettingsSection, kResultsEntry, kDefaultResults), connected);
+    } else if (!connected) {
         theStatusText = kNotConnectedText;
-    } else {
-        const std::string server = profile.GetProfileString(kSettingsSection, kServerEntry, kDefaultServer);
-        if (!host.FetchStandings(ComposeStandingsUrl(server, championship))) {
-            theStatusText = kAcquisitionErrorText;
-        }
+    } else if (!host.FetchStandings(ComposeStandingsUrl(server, championship))) {
+        theStatusText = kAcquisitionErrorText;
     }
 
     const RunMode mode = ParseCommandLine(commandLine);

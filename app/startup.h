@@ -39,6 +39,12 @@ public:
     virtual bool IsConnected() = 0;
     // The download of the standings page into theStandings; false on an error.
     virtual bool FetchStandings(const std::string& url) = 0;
+    // With no standings site set: the table of `code` from the open match
+    // results under `resultsBase` into theStandings, asking the source only
+    // when `connected`. Returns the board's status line (the table's date,
+    // or why there is none).
+    virtual std::string FetchOpenResults(const std::string& code, const std::string& resultsBase,
+                                         bool connected) = 0;
     // Runs the settings dialog modally on `championship`; true when the user
     // confirmed (and `championship` then holds the choice). `activeParent` is
     // true for an explicit configure switch, whose dialog belongs to the

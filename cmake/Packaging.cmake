@@ -83,10 +83,13 @@ install(FILES ${pkg_dir}/scorvane.service DESTINATION /lib/systemd/system COMPON
 install(FILES ${pkg_dir}/scorvane-user.service RENAME scorvane.service
         DESTINATION lib/systemd/user COMPONENT scorvane)
 install(FILES ${pkg_dir}/scorvane.default RENAME scorvane DESTINATION /etc/default COMPONENT scorvane)
-# The snapshot of public match results that `scorvane serve` shows without
-# options.
+# The snapshot of public match results: what `scorvane serve` shows when
+# the public source cannot be reached, and the saver's last resort when it
+# has kept nothing of its own.
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/football.json
         DESTINATION ${CMAKE_INSTALL_DATADIR}/scorvane COMPONENT scorvane)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/football.json
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/vemo COMPONENT vemo)
 
 foreach(component vemo scorvane)
   install(FILES ${pkg_dir}/copyright ${pkg_gen}/changelog.gz

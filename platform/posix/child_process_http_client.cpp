@@ -24,6 +24,7 @@ constexpr char kAnswer = 'A';
 constexpr char kFailure = 'F';
 constexpr std::size_t kHeaderBytes = 1 + 4 + 8;
 constexpr std::size_t kMaxReasonBytes = 64 * 1024;
+constexpr std::size_t kMaxValidatorBytes = 4096;
 // The child's client keeps the transfer bound; this only catches a child
 // that hangs for another reason.
 constexpr auto kGrace = std::chrono::seconds(2);
@@ -39,8 +40,7 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-[[noreturn]] void RunChild(HttpClient& inner, const std::string& host, int port, const std::string& path, int out,
-                           pid_t parent) {
+[[noreturn]] void RunChild(const std::function<int(std::string&)>& exchange, int out, pid_t parent) {
     // Gone with the saver, whatever ends it; and the saver's stop handlers
     // are not this process's business.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -51,7 +51,7 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     std::int32_t status = 0;
     std::string payload;
     try {
-        status = inner.Get(host, port, path, payload);
+        status = exchange(payload);
     } catch (const HttpError& e) {
         kind = kFailure;
         payload = e.what();
@@ -68,6 +68,25 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     const bool sent = WriteAll(out, header, sizeof header) && WriteAll(out, payload.data(), payload.size());
     // No destructors, no atexit handlers: they belong to the saver.
     _exit(sent ? 0 : 1);
+}
+
+// A file's answer through the pipe: the two validators, each after its
+// length, then the body.
+void PutField(std::string& out, const std::string& field) {
+    const std::uint32_t n = static_cast<std::uint32_t>(field.size());
+    out.append(reinterpret_cast<const char*>(&n), 4);
+    out += field;
+}
+
+bool TakeField(const std::string& in, std::size_t& at, std::string& field) {
+    std::uint32_t n = 0;
+    if (in.size() - at < 4) return false;
+    std::memcpy(&n, in.data() + at, 4);
+    at += 4;
+    if (n > kMaxValidatorBytes || in.size() - at < n) return false;
+    field.assign(in, at, n);
+    at += n;
+    return true;
 }
 
 std::string HowItEnded(int status) {
@@ -100,6 +119,34 @@ ChildProcessHttpClient::ChildProcessHttpClient(HttpClient& inner, const volatile
 
 int ChildProcessHttpClient::Get(const std::string& host, int port, const std::string& path, std::string& body) {
     body.clear();
+    return InChild([&](std::string& payload) { return inner_.Get(host, port, path, payload); }, kMaxBodyBytes,
+                   kTransferTimeoutSeconds * 1000, body);
+}
+
+FileResponse ChildProcessHttpClient::GetFile(const FileRequest& request) {
+    std::string payload;
+    FileResponse response;
+    response.status = InChild(
+        [&](std::string& out) {
+            FileResponse r = inner_.GetFile(request);
+            if (r.etag.size() > kMaxValidatorBytes) r.etag.clear();
+            if (r.lastModified.size() > kMaxValidatorBytes) r.lastModified.clear();
+            PutField(out, r.etag);
+            PutField(out, r.lastModified);
+            out += r.body;
+            return r.status;
+        },
+        request.maxBodyBytes + 8 + 2 * kMaxValidatorBytes, request.timeoutMs, payload);
+    std::size_t at = 0;
+    if (!TakeField(payload, at, response.etag) || !TakeField(payload, at, response.lastModified))
+        throw HttpError("the download process sent an answer that cannot be");
+    response.body = payload.substr(at);
+    return response;
+}
+
+int ChildProcessHttpClient::InChild(const std::function<int(std::string&)>& exchange, std::size_t cap, long limitMs,
+                                    std::string& body) {
+    body.clear();
     if (abort_ != nullptr && *abort_ != 0) throw HttpError("stopped before the request");
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw HttpError(std::string("cannot make a pipe: ") + std::strerror(errno));
@@ -112,12 +159,12 @@ int ChildProcessHttpClient::Get(const std::string& host, int port, const std::st
     }
     if (pid == 0) {
         close(fds[0]);
-        RunChild(inner_, host, port, path, fds[1], parent);
+        RunChild(exchange, fds[1], parent);
     }
     close(fds[1]);
     UniqueHandle<ChildTraits> child(pid);
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kTransferTimeoutSeconds) + kGrace;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs) + kGrace;
     char header[kHeaderBytes] = {};
     std::size_t headerRead = 0;
     // The body, or the reason of a failure: handed out only once it is whole.
@@ -157,8 +204,8 @@ int ChildProcessHttpClient::Get(const std::string& host, int port, const std::st
             headerRead += static_cast<std::size_t>(n);
             if (headerRead == kHeaderBytes) {
                 std::memcpy(&length, header + 5, 8);
-                const std::uint64_t cap = header[0] == kAnswer ? kMaxBodyBytes : kMaxReasonBytes;
-                if ((header[0] != kAnswer && header[0] != kFailure) || length > cap)
+                const std::uint64_t most = header[0] == kAnswer ? cap : kMaxReasonBytes;
+                if ((header[0] != kAnswer && header[0] != kFailure) || length > most)
                     throw HttpError("the download process sent an answer that cannot be");
                 answer.reserve(static_cast<std::size_t>(length));
             }

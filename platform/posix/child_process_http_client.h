@@ -8,6 +8,7 @@
 // exits, taking them along.
 
 #include <csignal>
+#include <functional>
 #include <string>
 
 #include "acquire/http_client.h"
@@ -21,8 +22,15 @@ public:
     explicit ChildProcessHttpClient(HttpClient& inner, const volatile std::sig_atomic_t* abort = nullptr,
                                     int wakeFd = -1);
     int Get(const std::string& host, int port, const std::string& path, std::string& body) override;
+    FileResponse GetFile(const FileRequest& request) override;
 
 private:
+    // Runs `exchange` in a child and hands back its status and what it
+    // wrote into the payload, or throws its error. `cap` bounds the payload,
+    // `limitMs` the child's exchange (the wait adds a grace to it).
+    int InChild(const std::function<int(std::string& payload)>& exchange, std::size_t cap, long limitMs,
+                std::string& payload);
+
     HttpClient& inner_;
     const volatile std::sig_atomic_t* abort_;
     int wakeFd_;

@@ -12,6 +12,7 @@ public:
     // a signal handler sets); none: only its time limits end it.
     explicit CurlHttpClient(const volatile std::sig_atomic_t* abort = nullptr);
     int Get(const std::string& host, int port, const std::string& path, std::string& body) override;
+    FileResponse GetFile(const FileRequest& request) override;
 
 private:
     const volatile std::sig_atomic_t* abort_;

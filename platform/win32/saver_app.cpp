@@ -1,17 +1,60 @@
 #include "platform/win32/saver_app.h"
 
+#include <shlobj.h>
+
+#include <filesystem>
 #include <memory>
 
 #include "acquire/fetch_standings.h"
+#include "acquire/standings_table.h"
 #include "app/connectivity.h"
+#include "app/product.h"
 #include "platform/win32/saver_window_win32.h"
 #include "platform/win32/wininet_http_client.h"
+#include "results/open_results.h"
 
 bool SaverStartupHost::IsConnected() { return IsMachineConnected(); }
 
 bool SaverStartupHost::FetchStandings(const std::string& url) {
     WinInetHttpClient client;
     return ::FetchStandings(client, url.c_str());
+}
+
+namespace {
+
+// The user's own, not roaming, folder: the kept results are a copy of
+// public files, not settings worth carrying between machines. Built from the
+// wide name, which holds the user name whatever the code page. Empty (so
+// nothing is kept) when the system does not say where it is.
+std::filesystem::path ResultsCacheFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)) || !folder[0])
+        return {};
+    return std::filesystem::path(folder) / kProductTag;
+}
+
+CivilDate Today() {
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay};
+}
+
+}  // namespace
+
+std::string SaverStartupHost::FetchOpenResults(const std::string& code, const std::string& resultsBase,
+                                               bool connected) {
+    OpenResultsPlaces places;
+    // "https://mirror/football.json/" as typed into the registry is the
+    // same base as without the slash.
+    places.base = resultsBase.substr(0, resultsBase.find_last_not_of('/') + 1);
+    places.cacheFolder = ResultsCacheFolder();
+    // No snapshot comes with the Windows archive: its saver is one file.
+    places.today = Today();
+
+    WinInetHttpClient client;
+    const OpenResultsOutcome outcome = AcquireOpenResults(connected ? &client : nullptr, code, places);
+    for (const StandingsRow& row : outcome.rows) theStandings.Add(row);
+    return StatusTextFor(outcome, code, connected);
 }
 
 bool SaverStartupHost::RunSettingsDialog(bool activeParent, std::string& championship) {

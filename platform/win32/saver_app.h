@@ -24,7 +24,8 @@ private:
 };
 
 // Start-up's view of the Windows program: the registry profile of the
-// application, InternetGetConnectedState, the WinINet download, the
+// application, InternetGetConnectedState, the WinINet download (of a
+// standings page, or of open results kept under %LOCALAPPDATA%\Vemo), the
 // settings dialog and the saver window.
 class SaverStartupHost : public StartupHost {
 public:
@@ -33,6 +34,7 @@ public:
     Profile& GetProfile() override { return app_; }
     bool IsConnected() override;
     bool FetchStandings(const std::string& url) override;
+    std::string FetchOpenResults(const std::string& code, const std::string& resultsBase, bool connected) override;
     bool RunSettingsDialog(bool activeParent, std::string& championship) override;
     bool CreateSaverWindow(std::uintptr_t parent) override;
 

@@ -5,8 +5,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "acquire/fetch_standings.h"
@@ -23,6 +25,7 @@
 #include "platform/x11/x11_handles.h"
 #include "platform/x11/saver_window_x11.h"
 #include "res/embedded_resources.h"
+#include "results/open_results.h"
 
 #ifndef VEMO_VERSION
 #define VEMO_VERSION "unknown"
@@ -50,6 +53,8 @@ public:
         return ::FetchStandings(client, url.c_str());
     }
 
+    std::string FetchOpenResults(const std::string& code, const std::string& resultsBase, bool connected) override;
+
     bool RunSettingsDialog(bool activeParent, std::string& championship) override;
     bool CreateSaverWindow(std::uintptr_t parent) override;
     void SettingsNotSaved(const std::string& championship) override {
@@ -63,6 +68,8 @@ public:
     // The exit status when start-up did not end with a running saver.
     int FailureStatus() const { return failureStatus_; }
     IniProfile& Ini() { return profile_; }
+    // What the open results gave, when start-up took that path.
+    const OpenResultsOutcome* Results() const { return results_ ? &*results_ : nullptr; }
 
 private:
     // --scale, else the profile's Scale; a value that is none of the
@@ -74,11 +81,49 @@ private:
     const StopSignals& stop_;
     IniProfile profile_{"vemo"};
     std::string championship_;
+    std::optional<OpenResultsOutcome> results_;
     int failureStatus_ = 0;
     // The connection outlives the window drawn through it.
     DisplayConnection display_;
     std::unique_ptr<X11SaverWindow> window_;
 };
+
+// $XDG_CACHE_HOME/vemo, else ~/.cache/vemo; none without a home.
+std::filesystem::path ResultsCacheFolder() {
+    const char* xdg = std::getenv("XDG_CACHE_HOME");
+    if (xdg != nullptr && xdg[0] == '/') return std::filesystem::path(xdg) / "vemo";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') return std::filesystem::path(home) / ".cache" / "vemo";
+    return {};
+}
+
+// The snapshot the package installed, or the one of the sources for a
+// saver run from its build tree.
+std::filesystem::path BundledResultsFolder() {
+    std::error_code ec;
+    for (const char* folder : {VEMO_INSTALLED_RESULTS, VEMO_SOURCE_RESULTS}) {
+        if (std::filesystem::is_directory(folder, ec)) return folder;
+    }
+    return {};
+}
+
+std::string VemoStartupHost::FetchOpenResults(const std::string& code, const std::string& resultsBase,
+                                              bool connected) {
+    OpenResultsPlaces places;
+    places.base = resultsBase;
+    while (places.base.size() > 1 && places.base.back() == '/') places.base.pop_back();
+    places.cacheFolder = ResultsCacheFolder();
+    places.bundledFolder = BundledResultsFolder();
+    places.today = LocalToday();
+
+    // As for a page: the TLS libraries leave with the child, a stop signal
+    // ends the wait at once.
+    CurlHttpClient curl;
+    ChildProcessHttpClient client(curl, StopSignals::Flag(), stop_.Fd());
+    results_ = AcquireOpenResults(connected ? &client : nullptr, code, places);
+    for (const StandingsRow& row : results_->rows) theStandings.Add(row);
+    return StatusTextFor(*results_, code, connected);
+}
 
 bool VemoStartupHost::RunSettingsDialog(bool activeParent, std::string& championship) {
     if (options_.printStatus) return false;
@@ -142,9 +187,19 @@ int VemoStartupHost::ChosenScale() {
 }
 
 int PrintStatus(VemoStartupHost& host) {
-    const std::string server = host.Ini().GetProfileString(kSettingsSection, kServerEntry, kDefaultServer);
+    const std::string server = host.Ini().GetProfileString(kSettingsSection, kServerEntry, "");
     std::printf("championship: %s\n", Latin1ToUtf8(host.Championship()).c_str());
-    std::printf("server: %s\n", Latin1ToUtf8(server).c_str());
+    if (const OpenResultsOutcome* r = host.Results()) {
+        static const char* const kFrom[] = {"source", "cache", "snapshot", "nothing", "not covered"};
+        std::printf("results: %s\n",
+                    Latin1ToUtf8(host.Ini().GetProfileString(kSettingsSection, kResultsEntry, kDefaultResults)).c_str());
+        std::printf("from: %s\n", kFrom[static_cast<int>(r->from)]);
+        if (!r->origin.empty()) std::printf("file: %s\n", r->origin.c_str());
+        if (!r->newestDate.empty()) std::printf("newest result: %s\n", r->newestDate.c_str());
+        if (!r->problem.empty()) std::printf("problem: %s\n", r->problem.c_str());
+    } else {
+        std::printf("server: %s\n", Latin1ToUtf8(server).c_str());
+    }
     std::printf("status: %s\n", Latin1ToUtf8(theStatusText).c_str());
     std::printf("rows: %d\n", theStandings.GetSize());
     std::fflush(stdout);

@@ -15,6 +15,7 @@
 #include "platform/posix/curl_http_client.h"
 #include "platform/posix/ini_profile.h"
 #include "res/embedded_resources.h"
+#include "results/open_results.h"
 
 namespace {
 
@@ -23,6 +24,16 @@ public:
     Profile& GetProfile() override { return profile_; }
     bool IsConnected() override { return IsMachineConnected(); }
     bool FetchStandings(const std::string& url) override { return ::FetchStandings(client_, url.c_str()); }
+    // The dialog is what is tested here: the results are read as the saver
+    // reads them, without keeping a copy.
+    std::string FetchOpenResults(const std::string& code, const std::string& base, bool connected) override {
+        OpenResultsPlaces places;
+        places.base = base;
+        places.today = LocalToday();
+        const OpenResultsOutcome got = AcquireOpenResults(connected ? &client_ : nullptr, code, places);
+        for (const StandingsRow& row : got.rows) theStandings.Add(row);
+        return StatusTextFor(got, code, connected);
+    }
     bool RunSettingsDialog(bool activeParent, std::string& championship) override {
         return RunGtkSettingsDialog(activeParent, championship);
     }

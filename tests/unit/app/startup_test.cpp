@@ -73,6 +73,11 @@ public:
     Profile& GetProfile() override { return profile; }
     bool IsConnected() override { calls.push_back("connected?"); return connected; }
     bool FetchStandings(const std::string& url) override { calls.push_back("fetch " + url); return fetchResult; }
+    std::string resultsStatus = "Standings of 8 March 2026";
+    std::string FetchOpenResults(const std::string& code, const std::string& base, bool online) override {
+        calls.push_back("results " + code + " " + base + (online ? " online" : " offline"));
+        return resultsStatus;
+    }
     bool RunSettingsDialog(bool activeParent, std::string& championship) override {
         calls.push_back(std::string("dialog ") + (activeParent ? "active " : "none ") + championship);
         if (dialogResult) championship = dialogChoice;
@@ -91,17 +96,28 @@ protected:
     void TearDown() override { theStatusText.clear(); }
 };
 
-TEST_F(Startup, SaverRunDownloadsDefaultCodeBeforeCreatingWindow) {
+TEST_F(Startup, SaverRunReadsOpenResultsOfTheDefaultCodeBeforeCreatingWindow) {
     RecordingHost host;
     std::string champ;
     EXPECT_TRUE(RunStartup(host, "/s", champ));
     EXPECT_EQ(champ, "ger");
     EXPECT_EQ(host.calls, (std::vector<std::string>{
         "connected?",
-        "fetch http://127.0.0.1:8080/associations/association=ger/nationalleague/standings.html",
+        "results ger https://raw.githubusercontent.com/openfootball/football.json/master online",
         "window 0"}));
-    EXPECT_EQ(theStatusText, "");
+    EXPECT_EQ(theStatusText, "Standings of 8 March 2026");
     EXPECT_TRUE(host.profile.writes.empty());
+
+    // Offline, the results path still runs: what it kept serves. An empty
+    // Server is no site.
+    RecordingHost offline;
+    offline.connected = false;
+    offline.profile.values["Settings/Results"] = "http://127.0.0.1:9/fj";
+    offline.profile.values["Settings/Server"] = "";
+    offline.resultsStatus = "Not connected to the internet";
+    RunStartup(offline, "/s", champ);
+    EXPECT_EQ(offline.calls[1], "results ger http://127.0.0.1:9/fj offline");
+    EXPECT_EQ(theStatusText, "Not connected to the internet");
 }
 
 TEST_F(Startup, ServerAndChampionshipComeFromTheProfile) {
@@ -114,9 +130,10 @@ TEST_F(Startup, ServerAndChampionshipComeFromTheProfile) {
     EXPECT_EQ(host.calls[2], "window 99");
 }
 
-TEST_F(Startup, StatusTexts) {
+TEST_F(Startup, StatusTextsOfASite) {
     RecordingHost offline;
     offline.connected = false;
+    offline.profile.values["Settings/Server"] = "example.test";
     std::string champ;
     RunStartup(offline, "/s", champ);
     EXPECT_EQ(theStatusText, "Not connected to the internet");
@@ -125,6 +142,7 @@ TEST_F(Startup, StatusTexts) {
     theStatusText.clear();
     RecordingHost failing;
     failing.fetchResult = false;
+    failing.profile.values["Settings/Server"] = "example.test";
     RunStartup(failing, "/s", champ);
     EXPECT_EQ(theStatusText, "Mistake of data acquisition.");
 }
@@ -137,7 +155,7 @@ TEST_F(Startup, ConfigureDownloadsFirstAndWritesOnlyAfterOk) {
     EXPECT_FALSE(RunStartup(ok, "", champ));
     ASSERT_EQ(ok.calls.size(), 3u);
     EXPECT_EQ(ok.calls[0], "connected?");
-    EXPECT_EQ(ok.calls[1].rfind("fetch ", 0), 0u);
+    EXPECT_EQ(ok.calls[1].rfind("results ger ", 0), 0u);
     EXPECT_EQ(ok.calls[2], "dialog none ger");
     EXPECT_EQ(ok.profile.writes, (std::vector<std::string>{"Settings/Championship=usa"}));
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One end-to-end run of the real Vemo.scr under Wine, against `scorvane serve`
-# on loopback, on the X display this script is started on (xvfb-run). Every
-# wait is bounded; whatever this script started is ended when it exits.
+# (or a plain file server of open results) on loopback, on the X display this
+# script is started on (xvfb-run). Every wait is bounded; whatever this
+# script started is ended when it exits.
 #
 #   saver_e2e.sh CASE
 #
@@ -117,6 +118,27 @@ window_seen_at() {
     sleep 0.05
   done
   return 1
+}
+
+# A file server over a folder laid out as the open results are
+# (fj/SEASON/LEAGUE.json), logging each request.
+start_results_server() {
+  : >"$work/results.log"
+  python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$work/www" >"$work/results.log" 2>&1 &
+  server=$!
+  pids+=("$server")
+  read_port "$work/results.log" 's/^Serving HTTP on [0-9.]* port \([0-9]*\) .*/\1/p' ||
+    fail "the results server did not start"
+}
+
+# The season folders the saver asks for a summer-to-spring league today:
+# the one under way, then the one before.
+season_folders() {
+  local year month first
+  year=$(date +%Y)
+  month=$((10#$(date +%m)))
+  first=$((month >= 7 ? year : year - 1))
+  printf '%d-%02d %d-%02d\n' "$first" $(((first + 1) % 100)) $((first - 1)) $((first % 100))
 }
 
 settings_key='HKCU\Software\Vemo\Settings'
@@ -345,6 +367,61 @@ case $case_name in
     [ "$requests" -eq 1 ] || fail "$requests requests: the redirect was followed"
     xdotool key a
     wait_exit "$saver" 500 || fail "a key press did not end the saver"
+    ;;
+
+  open-results)
+    # No standings site: the league file of the open results, from a server
+    # on loopback, becomes the table; the copy kept in the prefix's local
+    # application data serves once the server is gone; an association the
+    # open results do not cover gets its status line and no request.
+    results_file=$(dirname "${BASH_SOURCE[0]}")/../../../data/football.json/2025-26/en.1.json
+    # Under both folders the saver may ask for, so that the day may change
+    # between here and the saver's start.
+    for season in $(season_folders); do
+      mkdir -p "$work/www/fj/$season"
+      cp "$results_file" "$work/www/fj/$season/en.1.json"
+    done
+    local_data=$(wine_ cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r')
+    [[ $local_data == ?:\\* ]] || fail "no local application data folder: '$local_data'"
+    cache=$(wine_ winepath -u "$local_data\\Vemo" 2>/dev/null)
+    [ -n "$cache" ] || fail "no Unix path for $local_data"
+    rm -rf "$cache"
+    wine_ reg delete "$settings_key" /f >/dev/null 2>&1 || true
+    start_results_server
+    set_value Championship eng
+    set_value Results "http://127.0.0.1:$port/fj"
+    start_saver /s
+    until_screen table 25 || fail "no table from the open results"
+    grep -Eq '"GET /fj/[0-9]{4}-[0-9]{2}/en\.1\.json HTTP/1\.1" 200 ' "$work/results.log" ||
+      fail "the server did not see the league file asked for: $(cat "$work/results.log")"
+    kept=$(find "$cache" -name '*_en.1.json' | wc -l)
+    [ "$kept" -eq 1 ] || fail "$kept kept copies of the league file in $cache"
+    xdotool key a
+    wait_exit "$saver" 500 || fail "a key press did not end the saver"
+
+    # The source is gone: the kept copy.
+    kill "$server"
+    wait "$server" 2>/dev/null || true
+    start_saver /s
+    until_screen table 25 || fail "no table from the kept copy"
+    xdotool key a
+    wait_exit "$saver" 500 || fail "a key press did not end the saver"
+
+    # Poland: the status line alone, and the source is not asked.
+    start_results_server
+    set_value Results "http://127.0.0.1:$port/fj"
+    set_value Championship pol
+    start_saver /s
+    until_screen textline 35 || fail "no status line on the board"
+    for i in 1 2 3; do
+      shot
+      if python3 "$SCREEN_CHECK" table "$work/shot.png" >/dev/null; then fail "a table for Poland"; fi
+      sleep 1
+    done
+    if grep -q '"GET ' "$work/results.log"; then fail "a request for Poland: $(cat "$work/results.log")"; fi
+    xdotool key a
+    wait_exit "$saver" 500 || fail "a key press did not end the saver"
+    wine_ reg delete "$settings_key" /f >/dev/null 2>&1 || true
     ;;
 
   *)

@@ -271,6 +271,148 @@ TEST(WinInetHttpClient, BodyCutShortIsAnError) {
     EXPECT_THROW(client.Get("127.0.0.1", server.port(), "/x", got), HttpError);
 }
 
+// The request line of a request as the server received it.
+std::string RequestLine(const std::string& request) { return request.substr(0, request.find("\r\n")); }
+
+bool HasHeader(const std::string& request, const std::string& line) {
+    return request.find("\r\n" + line + "\r\n") != std::string::npos;
+}
+
+std::string FileUrl(const LoopbackServer& server, const std::string& path) {
+    return "http://127.0.0.1:" + std::to_string(server.port()) + path;
+}
+
+FileRequest Unconditional(const std::string& url) {
+    FileRequest request;
+    request.url = url;
+    return request;
+}
+
+TEST(WinInetGetFile, ReturnsTheBodyAndItsValidators) {
+    const std::string body = "{\"name\": \"Premier League 2025/26\"}\n";
+    LoopbackServer server([&](Exchange& ex) {
+        ex.Send("HTTP/1.0 200 OK\r\nETag: W/\"5e-19c\"\r\nLast-Modified: Sun, 08 Mar 2026 21:04:11 GMT\r\n"
+                "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    });
+    WinInetHttpClient client;
+    FileRequest request;
+    request.url = FileUrl(server, "/fj/2025-26/en.1.json?x=1#top");
+    const FileResponse response = client.GetFile(request);
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body, body);
+    EXPECT_EQ(response.etag, "W/\"5e-19c\"");
+    EXPECT_EQ(response.lastModified, "Sun, 08 Mar 2026 21:04:11 GMT");
+
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(RequestLine(requests[0]), "GET /fj/2025-26/en.1.json?x=1 HTTP/1.1");
+    EXPECT_TRUE(HasHeader(requests[0], "User-Agent: Vemo")) << requests[0];
+    EXPECT_EQ(requests[0].find("If-None-Match"), std::string::npos) << requests[0];
+    EXPECT_EQ(requests[0].find("If-Modified-Since"), std::string::npos) << requests[0];
+}
+
+// Only the caller holds the copy a 304 refers to: WinINet must neither
+// answer a conditional request from what it saw before nor turn the 304
+// into a 200, and the next plain request must reach the server again.
+TEST(WinInetGetFile, ConditionalRequestGetsTheServersAnswerUnchanged) {
+    std::atomic<int> n{0};
+    LoopbackServer server([&](Exchange& ex) {
+        const int k = ++n;
+        if (k == 2 && ex.request.find("\r\nIf-None-Match: \"v1\"\r\n") != std::string::npos)
+            ex.Send("HTTP/1.0 304 Not Modified\r\nETag: \"v1\"\r\n\r\n");
+        else
+            ex.Send("HTTP/1.0 200 OK\r\nCache-Control: max-age=3600\r\nETag: \"v" + std::to_string(k) +
+                    "\"\r\nContent-Length: 5\r\n\r\nbody" + std::to_string(k));
+    });
+    WinInetHttpClient client;
+    FileRequest request;
+    request.url = FileUrl(server, "/f.json");
+    EXPECT_EQ(client.GetFile(request).body, "body1");
+
+    request.ifNoneMatch = "\"v1\"";
+    request.ifModifiedSince = "Sun, 08 Mar 2026 21:04:11 GMT";
+    const FileResponse notModified = client.GetFile(request);
+    EXPECT_EQ(notModified.status, 304);
+    EXPECT_EQ(notModified.body, "");
+    EXPECT_EQ(notModified.etag, "\"v1\"");
+
+    const FileResponse fresh = client.GetFile(Unconditional(request.url));
+    EXPECT_EQ(fresh.status, 200);
+    EXPECT_EQ(fresh.body, "body3");
+
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_TRUE(HasHeader(requests[1], "If-None-Match: \"v1\"")) << requests[1];
+    EXPECT_TRUE(HasHeader(requests[1], "If-Modified-Since: Sun, 08 Mar 2026 21:04:11 GMT")) << requests[1];
+    EXPECT_EQ(requests[2].find("If-None-Match"), std::string::npos) << requests[2];
+
+    // A validator that would end its header line is not sent at all.
+    request.ifNoneMatch = "\"v1\"\r\nX-Injected: 1";
+    request.ifModifiedSince = "";
+    EXPECT_EQ(client.GetFile(request).status, 200);
+    const std::string last = server.Requests().back();
+    EXPECT_EQ(last.find("If-None-Match"), std::string::npos) << last;
+    EXPECT_EQ(last.find("X-Injected"), std::string::npos) << last;
+}
+
+// A file host moves files: to another server by a full address, and on
+// there by a path; a host that sends the client round in circles fails it
+// after a bounded number of requests.
+TEST(WinInetGetFile, FollowsRedirectsAndBoundsThem) {
+    LoopbackServer moved([](Exchange& ex) {
+        if (RequestLine(ex.request) == "GET /old/en.1.json HTTP/1.1")
+            ex.Send("HTTP/1.0 301 Moved Permanently\r\nLocation: /new/en.1.json\r\nContent-Length: 0\r\n\r\n");
+        else
+            ex.Send("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nmoved");
+    });
+    LoopbackServer first([&](Exchange& ex) {
+        ex.Send("HTTP/1.0 302 Found\r\nLocation: " + FileUrl(moved, "/old/en.1.json") + "\r\nContent-Length: 0\r\n\r\n");
+    });
+    WinInetHttpClient client;
+    const FileResponse response = client.GetFile(Unconditional(FileUrl(first, "/fj/en.1.json")));
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body, "moved");
+    EXPECT_EQ(first.Requests().size(), 1u);
+    const auto requests = moved.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(RequestLine(requests[1]), "GET /new/en.1.json HTTP/1.1");
+
+    LoopbackServer circle([](Exchange& ex) {
+        ex.Send("HTTP/1.0 302 Found\r\nLocation: /again\r\nContent-Length: 0\r\n\r\n");
+    });
+    EXPECT_THROW(client.GetFile(Unconditional(FileUrl(circle, "/again"))), HttpError);
+    EXPECT_EQ(circle.Requests().size(), static_cast<std::size_t>(kMaxFileRedirects + 1));
+}
+
+TEST(WinInetGetFile, MissingFileIsAStatusAndOtherAddressesAreErrors) {
+    LoopbackServer server([](Exchange& ex) {
+        ex.Send("HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found");
+    });
+    WinInetHttpClient client;
+    const FileResponse response = client.GetFile(Unconditional(FileUrl(server, "/fj/2026/xx.1.json")));
+    EXPECT_EQ(response.status, 404);
+    EXPECT_EQ(response.body, "");
+
+    EXPECT_THROW(client.GetFile(Unconditional("ftp://127.0.0.1/en.1.json")), HttpError);
+    EXPECT_THROW(client.GetFile(Unconditional("127.0.0.1/en.1.json")), HttpError);
+    EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+TEST(WinInetGetFile, BodyOverTheCapIsAnError) {
+    const std::string big(5000, 'x');
+    LoopbackServer announced([&](Exchange& ex) { ex.Send(Response("200 OK", big)); });
+    LoopbackServer unannounced([&](Exchange& ex) { ex.Send(Response("200 OK", big, false)); });
+    WinInetHttpClient client;
+    FileRequest request;
+    request.maxBodyBytes = 4999;
+    request.url = FileUrl(announced, "/big.json");
+    EXPECT_THROW(client.GetFile(request), HttpError);
+    request.url = FileUrl(unannounced, "/big.json");
+    EXPECT_THROW(client.GetFile(request), HttpError);
+    request.maxBodyBytes = 5000;
+    EXPECT_EQ(client.GetFile(request).body.size(), 5000u);
+}
+
 // The whole download path of the Windows program: URL, client, parse.
 TEST(WinInetFetchStandings, FillsTheTableAndReportsFailures) {
     const std::string page =
