@@ -72,6 +72,21 @@ bool IsHeaderSafe(const std::string& value) {
            std::none_of(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
 }
 
+// The season folders of a snapshot, newest first.
+std::vector<std::string> SnapshotSeasons(const std::filesystem::path& folder) {
+    std::vector<std::string> seasons;
+    std::error_code ec;
+    if (folder.empty() || !std::filesystem::is_directory(folder, ec)) return seasons;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_directory(ec) && SeasonStartYear(name) >= 0) seasons.push_back(name);
+    }
+    std::sort(seasons.begin(), seasons.end(), [](const std::string& a, const std::string& b) {
+        return SeasonStartYear(a) != SeasonStartYear(b) ? SeasonStartYear(a) > SeasonStartYear(b) : a > b;
+    });
+    return seasons;
+}
+
 void Adopt(OpenResultsOutcome& out, OpenResultsOutcome::From from, const std::string& season,
            const std::string& origin, Built& built) {
     out.from = from;
@@ -255,7 +270,8 @@ OpenResultsOutcome AcquireOpenResults(HttpClient* client, const std::string& cod
     }
 
     // The source failed or had nothing with games: what was kept, newest
-    // season first, then the installed snapshot of that season.
+    // season first; then the newest season of the installed snapshot that
+    // has the league, however old (its date on the board says how old).
     for (const std::string& season : seasons) {
         ResultsCache::Entry held;
         Built built;
@@ -268,16 +284,17 @@ OpenResultsOutcome AcquireOpenResults(HttpClient* client, const std::string& cod
             }
             keepUnplayed(OpenResultsOutcome::From::Cache, season, origin, built);
         }
-        if (places.bundledFolder.empty()) continue;
+    }
+    for (const std::string& season : SnapshotSeasons(places.bundledFolder)) {
         const std::filesystem::path file = places.bundledFolder / season / (out.league + ".json");
-        std::string json;
-        if (ReadWholeFile(file, kMaxResultsBytes, json) && Build(out.league, json, built, ignored)) {
-            if (built.played) {
-                Adopt(out, OpenResultsOutcome::From::Bundled, season, file.string(), built);
-                return out;
-            }
-            keepUnplayed(OpenResultsOutcome::From::Bundled, season, file.string(), built);
+        std::string json, ignored;
+        Built built;
+        if (!ReadWholeFile(file, kMaxResultsBytes, json) || !Build(out.league, json, built, ignored)) continue;
+        if (built.played) {
+            Adopt(out, OpenResultsOutcome::From::Bundled, season, file.string(), built);
+            return out;
         }
+        keepUnplayed(OpenResultsOutcome::From::Bundled, season, file.string(), built);
     }
     if (unplayedFrom != OpenResultsOutcome::From::Nothing) {
         Adopt(out, unplayedFrom, unplayedSeason, unplayedOrigin, unplayed);

@@ -98,9 +98,16 @@ std::filesystem::path ResultsCacheFolder() {
 }
 
 // The snapshot the package installed, or the one of the sources for a
-// saver run from its build tree.
+// saver run from its build tree. Beside the program first (it lives in
+// PREFIX/libexec/xscreensaver), so that an unpacked or relocated install
+// reads its own.
 std::filesystem::path BundledResultsFolder() {
     std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const std::filesystem::path beside = self.parent_path().parent_path().parent_path() / "share/vemo/football.json";
+        if (std::filesystem::is_directory(beside, ec)) return beside;
+    }
     for (const char* folder : {VEMO_INSTALLED_RESULTS, VEMO_SOURCE_RESULTS}) {
         if (std::filesystem::is_directory(folder, ec)) return folder;
     }

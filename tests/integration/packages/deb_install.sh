@@ -33,7 +33,8 @@ x='-rwxr-xr-x root/root' r='-rw-r--r-- root/root'
 vemo_files=("$x ./usr/libexec/xscreensaver/vemo" "$r ./usr/share/xscreensaver/config/vemo.xml"
   "$r ./usr/share/man/man6/vemo.6.gz" "$r ./usr/share/doc/vemo/copyright" "$r ./usr/share/doc/vemo/changelog.gz"
   "$x ./usr/libexec/vemo-settings")
-expect_files "$vemo_deb" "${vemo_files[@]}"
+mapfile -t vemo_data < <(cd "$DATA_DIR" && find . -type f -printf "$r ./usr/share/vemo/football.json/%P\n")
+expect_files "$vemo_deb" "${vemo_files[@]}" "${vemo_data[@]}"
 mapfile -t data_files < <(cd "$DATA_DIR" && find . -type f -printf "$r ./usr/share/scorvane/football.json/%P\n")
 expect_files "$scorvane_deb" "$x ./usr/bin/scorvane" "$r ./usr/share/man/man1/scorvane.1.gz" \
   "$r ./usr/share/bash-completion/completions/scorvane" "$r ./lib/systemd/system/scorvane.service" \
@@ -79,6 +80,20 @@ expect_eq "$rows" "$(curl -s "$(standings_url eng)" | "$TOOL" extract)" "fetched
 # Without options the installed serve shows the bundled real table.
 grep -q $'\tArsenal FC\t' <<<"$rows" || fail "the installed serve shows no real Premier League: $rows"
 stop_serve
+
+# With no site set and the source of open results gone, the installed saver
+# shows the newest table of the snapshot its package installed.
+mkdir -p "$WORK/results-only/vemo"
+printf '[Settings]\nChampionship=eng\nResults=http://127.0.0.1:%s/fj\n' \
+  "$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')" \
+  >"$WORK/results-only/vemo/vemo.ini"
+status=$(XDG_CONFIG_HOME=$WORK/results-only XDG_CACHE_HOME=$WORK/cache DISPLAY= "$vemo" --print-status) ||
+  fail "vemo --print-status with the snapshot: $status"
+newest=$(cd "$DATA_DIR" && ls -d */en.1.json | sort -t- -k1,1n | tail -1)
+grep -qxF "from: snapshot" <<<"$status" || fail "the saver did not fall back to its snapshot: $status"
+grep -qxF "file: $root/usr/share/vemo/football.json/$newest" <<<"$status" ||
+  fail "the saver read another snapshot than its package's: $status"
+grep -q '^status: Standings of [0-9]' <<<"$status" || fail "no date on the status line: $status"
 
 # Completion offers the commands and options the installed program knows.
 complete_words() {

@@ -144,16 +144,21 @@ TEST_F(OpenResults, ANewSeasonWithoutGamesYieldsToTheLastOneAndTheSnapshotIsTheL
     EXPECT_EQ(got.season, "2025-26");
     EXPECT_EQ(got.newestDate, "2026-05-24");
 
-    // Nothing kept, the source down: the installed snapshot.
+    // Nothing kept, the source down: the newest season of the installed
+    // snapshot that has the league, however old.
     places_.cacheFolder.clear();
     places_.bundledFolder = root_ / "bundled";
-    fs::create_directories(places_.bundledFolder / "2025-26");
-    std::ofstream(places_.bundledFolder / "2025-26" / "en.1.json") << Season("2026-03-01");
+    for (const char* season : {"2023-24", "2024-25", "2025-26", "notes"})
+        fs::create_directories(places_.bundledFolder / season);
+    std::ofstream(places_.bundledFolder / "2023-24" / "en.1.json") << Season("2024-05-19");
+    std::ofstream(places_.bundledFolder / "2024-25" / "en.1.json") << Season("2025-05-25");
+    std::ofstream(places_.bundledFolder / "2025-26" / "de.1.json") << Season("2026-03-01");
     ScriptedSource down;
     down.answers[Url("2026-27")].refuse = true;
     got = AcquireOpenResults(&down, "eng", places_);
     EXPECT_EQ(got.from, OpenResultsOutcome::From::Bundled);
-    EXPECT_EQ(got.newestDate, "2026-03-01");
+    EXPECT_EQ(got.season, "2024-25");
+    EXPECT_EQ(got.newestDate, "2025-05-25");
     EXPECT_EQ(got.rows.size(), 5u);
 
     // Nothing anywhere: the failure texts of the board.
