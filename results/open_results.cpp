@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <system_error>
 
 #include "acquire/http_client.h"
@@ -99,8 +100,11 @@ void Adopt(OpenResultsOutcome& out, OpenResultsOutcome::From from, const std::st
 }  // namespace
 
 CivilDate LocalToday() {
+    // std::localtime hands out one shared result; the tool asks from
+    // several download threads at once.
+    static std::mutex guard;
+    const std::lock_guard<std::mutex> lock(guard);
     const std::time_t now = std::time(nullptr);
-    // Start-up runs on one thread, before any other exists.
     const std::tm* local = std::localtime(&now);
     if (local == nullptr) return {};
     return {local->tm_year + 1900, local->tm_mon + 1, local->tm_mday};

@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <set>
 
+#include "app/association_table.h"
 #include "tools/results_site.h"
 #include "tools/tool_command.h"
 #include "tools/tool_util.h"
@@ -17,21 +19,28 @@
 namespace {
 
 const char kUsageHead[] =
-    "usage: scorvane publish --results SRC [--season S] [--adjust FILE]\n"
-    "                        [--names FILE] [--leagues FILE] --out DIR\n"
+    "usage: scorvane publish [--results SRC] [--season S] [--adjust FILE]\n"
+    "                        [--names FILE] [--leagues FILE] [--made-up] --out DIR\n"
     "\n"
     "Computes the table of every association whose league the results have\n"
     "and writes the pages the saver reads:\n"
     "  DIR/associations/association=CODE/nationalleague/standings.html\n"
-    "  DIR/index.html (the list of them, with links)\n"
+    "  DIR/index.html (the associations with a table, with links, the date of\n"
+    "                 the newest result, and those without one)\n"
     "for any static web server to serve. DIR is replaced as a whole once\n"
-    "every page is written: a run that fails leaves it as it was.\n"
+    "every page is written: a run that fails leaves it as it was. An\n"
+    "association whose league the results do not have gets no page.\n"
     "\n";
 const char kUsageTail[] =
+    "  --made-up       a made-up league for every association without results,\n"
+    "                  the same one for the same code every time (for\n"
+    "                  demonstrations and tests)\n"
     "  --out DIR       the folder to write (created or replaced)\n"
     "\n"
     "stdout: one line per page: CODE, the league, the season, the number of\n"
-    "clubs and the file read, TAB-separated.\n";
+    "clubs and the file read, TAB-separated ('made-up league', '-' and '-'\n"
+    "for a made-up one). stderr: a note for every league the source could\n"
+    "not give, saying what was used instead.\n";
 
 bool WriteFile(const std::string& path, const std::string& data, std::string& error) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -76,6 +85,7 @@ int RunPublish(int argc, char** argv) {
                                          {"--adjust", true},
                                          {"--names", true},
                                          {"--leagues", true},
+                                         {"--made-up", false},
                                          {"--out", true}},
                                         usage);
     if (status >= 0) return status;
@@ -84,13 +94,14 @@ int RunPublish(int argc, char** argv) {
         PrintError("publish", "unexpected argument '" + args.Operands().front() + "'");
         return kExitUsage;
     }
-    if (!args.Has("--results") || !args.Has("--out") || args.Value("--out").empty()) {
-        PrintError("publish", "--results and --out are needed");
+    if (!args.Has("--out") || args.Value("--out").empty()) {
+        PrintError("publish", "--out is needed");
         std::fputs(usage.c_str(), stderr);
         return kExitUsage;
     }
+    const bool madeUp = args.Has("--made-up");
     ResultsOptions options;
-    if (!ReadResultsOptions(args, "", options, error)) {
+    if (!ReadResultsOptions(args, options, error)) {
         PrintError("publish", error);
         return kExitFailure;
     }
@@ -98,31 +109,43 @@ int RunPublish(int argc, char** argv) {
     while (out.size() > 1 && out.back() == '/') out.pop_back();
 
     ResultsReader reader(options);
+    const std::vector<ResultsReader::Read> reads = reader.LoadAll(ResultsReader::Mode::Fallback);
     std::vector<RealLeague> leagues;
     std::set<std::pair<std::string, std::string>> used;  // code, season
-    for (const LeagueMapping& m : options.map) {
-        RealLeague league;
-        std::string note;
-        const auto status = reader.Load(m, league, error, note);
-        if (!note.empty()) PrintError("publish", "note: " + note);
-        if (status == ResultsReader::Status::Failed) {
-            PrintError("publish", error + "; nothing was written");
+    for (const ResultsReader::Read& read : reads) {
+        const std::string& code = read.league.code;
+        if (read.status == ResultsReader::Status::Loaded) {
+            if (read.league.from != RealLeague::From::Source)
+                PrintError("publish", "note: " + code + ": " + read.error + "; using " + DescribeOrigin(read.league));
+            used.insert({code, read.league.season});
+            leagues.push_back(read.league);
+        } else if (read.status == ResultsReader::Status::Failed && !options.IsUrl()) {
+            // A broken file in the user's own folder is theirs to mend.
+            PrintError("publish", read.error + "; nothing was written");
             return kExitFailure;
+        } else if (!read.error.empty()) {
+            PrintError("publish", "note: " + code + ": " + read.error +
+                                      (madeUp ? "; a made-up league instead" : "; nothing cached or bundled: no page"));
         }
-        if (status == ResultsReader::Status::NoData) continue;
-        used.insert({league.code, league.season});
-        leagues.push_back(std::move(league));
     }
     for (const SeasonAdjustment& a : options.adjustments) {
         if (used.count({a.code, a.season}) == 0)
             PrintError("publish", "note: " + options.adjustFile + ": line " + std::to_string(a.line) +
                                       ": no league of " + a.code + " for " + a.season + " was published");
     }
-    if (leagues.empty()) {
+    if (leagues.empty() && !madeUp) {
         PrintError("publish", "the results in '" + options.source + "' have no league of any association" +
                                   (options.season.empty() ? std::string() : " for " + options.season) +
                                   "; nothing was written");
         return kExitFailure;
+    }
+    std::vector<League> madeUpLeagues;
+    if (madeUp) {
+        for (const AssociationEntry* a = AssociationTable; a->code != nullptr; ++a) {
+            const bool covered = std::any_of(leagues.begin(), leagues.end(),
+                                             [a](const RealLeague& l) { return l.code == a->code; });
+            if (!covered) madeUpLeagues.push_back(GenerateLeague(a->code, a->name));
+        }
     }
 
     // Everything goes into a new folder beside DIR, which then takes DIR's
@@ -136,12 +159,15 @@ int RunPublish(int argc, char** argv) {
     }
     chmod(staging.c_str(), 0755);
     bool ok = MakeFolder(staging + "/associations", error);
-    for (const RealLeague& l : leagues) {
-        const std::string folder = staging + "/associations/association=" + l.code;
+    std::vector<const League*> pages;
+    for (const RealLeague& l : leagues) pages.push_back(&l.league);
+    for (const League& l : madeUpLeagues) pages.push_back(&l);
+    for (const League* l : pages) {
+        const std::string folder = staging + "/associations/association=" + l->code;
         ok = ok && MakeFolder(folder, error) && MakeFolder(folder + "/nationalleague", error) &&
-             WriteFile(folder + "/nationalleague/standings.html", RenderStandingsPage(l.league), error);
+             WriteFile(folder + "/nationalleague/standings.html", RenderStandingsPage(*l), error);
     }
-    ok = ok && WriteFile(staging + "/index.html", RenderIndexPage(leagues), error);
+    ok = ok && WriteFile(staging + "/index.html", RenderIndexPage(leagues, madeUp), error);
     struct stat st;
     const bool existed = lstat(out.c_str(), &st) == 0;
     if (ok && existed && !S_ISDIR(st.st_mode)) {
@@ -169,6 +195,7 @@ int RunPublish(int argc, char** argv) {
         std::printf("%s\t%s\t%s\t%zu\t%s\n", l.code.c_str(), Latin1ToUtf8(l.league.competition).c_str(),
                     l.season.c_str(), l.league.teams.size(), l.origin.c_str());
     }
+    for (const League& l : madeUpLeagues) std::printf("%s\tmade-up league\t-\t%zu\t-\n", l.code.c_str(), l.teams.size());
     return 0;
 }
 

@@ -1,5 +1,5 @@
 // scorvane serve: the outside standings site, live: real tables from match
-// results where there are some, made-up leagues elsewhere.
+// results, 404 where there are none (made-up leagues only when asked for).
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -27,15 +27,18 @@
 namespace {
 
 const char kUsageHead[] =
-    "usage: scorvane serve [--bind ADDR] [--port N] [--results SRC [--season S]\n"
+    "usage: scorvane serve [--bind ADDR] [--port N] [--results SRC] [--season S]\n"
     "                      [--adjust FILE] [--names FILE] [--leagues FILE]\n"
-    "                      [--refresh MINUTES] [--only-real] | --data DIR]\n"
+    "                      [--refresh MINUTES] [--made-up]\n"
+    "       scorvane serve [--bind ADDR] [--port N] --data DIR\n"
     "\n"
-    "Serves the standings page of every association of the built-in table at\n"
+    "Serves the standings page of every association whose league the results\n"
+    "have at\n"
     "  /associations/association=CODE/nationalleague/standings.html\n"
-    "(and the list of the real leagues at /index.html), 404 for anything else,\n"
-    "until interrupted (SIGINT or SIGTERM). Pages carry Last-Modified, ETag\n"
-    "and Cache-Control; conditional requests are answered 304.\n"
+    "(and at /index.html the associations with a table and those without one,\n"
+    "and the date of the newest result), 404 for anything else, until\n"
+    "interrupted (SIGINT or SIGTERM). Pages carry Last-Modified, ETag and\n"
+    "Cache-Control; conditional requests are answered 304.\n"
     "\n"
     "  --bind ADDR      address to listen on (default 127.0.0.1)\n"
     "  --port N         port to listen on, 0 for any free one (default 8080)\n";
@@ -44,21 +47,26 @@ const char kUsageTail[] =
     "                   be a fraction; 0 never). A failed refresh keeps the\n"
     "                   table read before and says so on stderr. Files over\n"
     "                   the network are kept under $XDG_CACHE_HOME/scorvane.\n"
-    "  --only-real      404 for associations without results, instead of a\n"
-    "                   made-up league\n"
+    "  --made-up        a made-up league for every association without\n"
+    "                   results, the same one for the same code every time\n"
+    "                   (for demonstrations and tests), instead of 404\n"
+    "  --only-real      404 for associations without results: the default;\n"
+    "                   still accepted\n"
     "  --data DIR       serve DIR/CODE.csv instead: one team a line, UTF-8,\n"
     "                   comma-separated: position, name, played, won, drawn,\n"
     "                   lost, goals for, goals against, goal difference,\n"
     "                   points; blank lines and lines starting with # are\n"
-    "                   skipped. A missing file gives 404, a malformed one 500.\n"
+    "                   skipped. A missing file gives 404, a malformed one 500;\n"
+    "                   Last-Modified is the file's.\n"
     "\n"
-    "Without --results and --data the snapshot of the current season that\n"
-    "comes with the tool gives the real tables, and associations without one\n"
-    "get a made-up league, the same one for the same code every time.\n"
+    "Over the network the site answers from its first request: with the copies\n"
+    "cached earlier, else the snapshot that comes with the tool, until the\n"
+    "source has answered.\n"
     "\n"
-    "stderr: 'scorvane serve: listening on HOST:PORT' at start, then one line\n"
-    "per request: METHOD TARGET VERSION \"USER-AGENT\" STATUS (- for a part\n"
-    "that is missing).\n";
+    "stderr: 'scorvane serve: listening on HOST:PORT' at start, once the\n"
+    "source has been read one line per league saying which table it serves,\n"
+    "then one line per request: METHOD TARGET VERSION \"USER-AGENT\" STATUS\n"
+    "(- for a part that is missing).\n";
 
 constexpr size_t kMaxCsvBytes = 4u * 1024u * 1024u;
 
@@ -103,8 +111,9 @@ HttpResponse ServerError(const std::string& message) {
             {}};
 }
 
-// Reads DIR/CODE.csv; 0 when read, else the status to answer with.
-int ReadCsv(const std::string& file, std::string& content, std::string& error) {
+// Reads DIR/CODE.csv and when it last changed; 0 when read, else the status
+// to answer with.
+int ReadCsv(const std::string& file, std::string& content, std::time_t& modified, std::string& error) {
     const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = std::strerror(errno);
@@ -116,6 +125,7 @@ int ReadCsv(const std::string& file, std::string& content, std::string& error) {
         error = "not a regular file";
         return 500;
     }
+    modified = st.st_mtime;
     content.clear();
     char buffer[65536];
     for (;;) {
@@ -196,17 +206,18 @@ HttpResponse Cached(const HttpRequest& request, const Page& page) {
 // The real tables being served and the thread that reads them again.
 class RealSite {
 public:
-    RealSite(ResultsOptions options, bool onlyReal, double refreshMinutes)
-        : options_(std::move(options)), reader_(options_), onlyReal_(onlyReal), refreshMinutes_(refreshMinutes) {}
+    RealSite(ResultsOptions options, bool madeUp, double refreshMinutes)
+        : reader_(std::move(options)), madeUp_(madeUp), refreshMinutes_(refreshMinutes) {}
 
     ~RealSite() { Stop(); }
 
-    // Reads every league once: from a folder, or from the cache of earlier
-    // downloads, so that the site answers at once; the network follows in
-    // the refresh thread.
+    // Reads every league once without a request: the folder, or the copies
+    // cached earlier and the bundled snapshot, so that the site answers
+    // with real tables from its first request even with no network at all;
+    // the network follows in the refresh thread.
     void Start() {
-        Refresh(options_.IsUrl());
-        if (options_.IsUrl() || refreshMinutes_ > 0) worker_ = std::thread([this] { Run(); });
+        Apply(reader_.LoadAll(ResultsReader::Mode::Offline), Pass::Start);
+        if (reader_.Options().IsUrl() || refreshMinutes_ > 0) worker_ = std::thread([this] { Run(); });
     }
 
     void Stop() {
@@ -222,24 +233,32 @@ public:
     // False when the code has no real table.
     bool Find(const std::string& code, Page& page) {
         std::lock_guard<std::mutex> lock(mutex_);
-        const auto found = pages_.find(code);
-        if (found == pages_.end()) return false;
-        page = found->second;
+        const auto found = served_.find(code);
+        if (found == served_.end()) return false;
+        page = found->second.page;
         return true;
     }
 
-    bool Index(Page& page) {
+    Page Index() {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (leagues_.empty()) return false;
-        page = index_;
-        return true;
+        return index_;
     }
 
-    bool OnlyReal() const { return onlyReal_; }
+    bool MadeUp() const { return madeUp_; }
 
 private:
+    // The first read from a network source settles what a league is served
+    // from, and each league says so once; later ones speak of changes and
+    // failures only.
+    enum class Pass { Start, FirstFromNetwork, Again };
+
+    struct Served {
+        RealLeague league;
+        Page page;
+    };
+
     void Run() {
-        bool first = options_.IsUrl();
+        bool first = reader_.Options().IsUrl();
         for (;;) {
             if (!first) {
                 std::unique_lock<std::mutex> lock(mutex_);
@@ -247,104 +266,111 @@ private:
                 else wake_.wait_for(lock, std::chrono::duration<double>(refreshMinutes_ * 60), [this] { return stopping_; });
                 if (stopping_) return;
             }
+            const Pass pass = first ? Pass::FirstFromNetwork : Pass::Again;
             first = false;
-            Refresh(false);
+            Apply(reader_.LoadAll(ResultsReader::Mode::Source), pass);
             std::lock_guard<std::mutex> lock(mutex_);
             if (stopping_) return;
         }
     }
 
-    void Refresh(bool cacheOnly) {
+    static std::string Describe(const Served& s) {
+        return s.league.from == RealLeague::From::Source ? "the table of " + HttpDate(s.page.modified)
+                                                         : DescribeOrigin(s.league);
+    }
+
+    void Apply(const std::vector<ResultsReader::Read>& reads, Pass pass) {
         const std::time_t now = std::time(nullptr);
-        for (const LeagueMapping& m : options_.map) {
-            RealLeague league;
-            std::string error, note;
-            ResultsReader::Status status;
-            if (cacheOnly) {
-                status = reader_.LoadCached(m, league, error);
-            } else {
-                // The table in memory is the last good one: no fallback to the cache.
-                status = reader_.Load(m, league, error, note, false);
-            }
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (stopping_) return;
-            }
-            if (!note.empty()) Log("scorvane serve: " + m.code + ": " + note);
-            std::lock_guard<std::mutex> lock(mutex_);
-            const auto had = pages_.find(m.code);
-            if (status == ResultsReader::Status::Loaded) {
-                std::string body = RenderStandingsPage(league.league);
-                if (had == pages_.end() || had->second.body != body) {
-                    pages_[m.code] = MakePage(std::move(body), now);
-                    if (had != pages_.end()) Log("scorvane serve: " + m.code + ": new table from " + league.origin);
+        const std::vector<LeagueMapping>& map = reader_.Options().map;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return;
+        for (std::size_t i = 0; i < reads.size(); ++i) {
+            const ResultsReader::Read& read = reads[i];
+            const std::string& code = map[i].code;
+            const auto had = served_.find(code);
+            if (read.status == ResultsReader::Status::Loaded) {
+                std::string body = RenderStandingsPage(read.league.league);
+                const bool changed = had == served_.end() || had->second.page.body != body;
+                if (pass != Pass::Start) {
+                    if (had == served_.end() || had->second.league.from != read.league.from)
+                        Log("scorvane serve: " + code + ": table from " + DescribeOrigin(read.league));
+                    else if (changed)
+                        Log("scorvane serve: " + code + ": new table from " + read.league.origin);
                 }
-                leagues_[m.code] = std::move(league);
-            } else if (status == ResultsReader::Status::Failed && !cacheOnly) {
-                if (had != pages_.end()) {
-                    Log("scorvane serve: " + m.code + ": refresh failed: " + error +
-                        "; still serving the table of " + HttpDate(had->second.modified));
-                } else {
-                    Log("scorvane serve: " + m.code + ": " + error +
-                        (onlyReal_ ? "; answering 404" : "; serving a made-up league"));
-                }
+                Page page = changed ? MakePage(std::move(body), now) : had->second.page;
+                served_[code] = Served{read.league, std::move(page)};
+                continue;
+            }
+            // Before the network has been asked, a league without a copy
+            // has nothing to say yet; a broken file of a folder has.
+            if (read.error.empty() || (pass == Pass::Start && reader_.Options().IsUrl())) continue;
+            if (had != served_.end()) {
+                if (pass == Pass::FirstFromNetwork && had->second.league.from != RealLeague::From::Source)
+                    Log("scorvane serve: " + code + ": " + read.error + "; serving " + Describe(had->second));
+                else
+                    Log("scorvane serve: " + code + ": refresh failed: " + read.error + "; still serving " +
+                        Describe(had->second));
+            } else if (pass == Pass::FirstFromNetwork || read.status == ResultsReader::Status::Failed) {
+                const char* instead = madeUp_                         ? "; serving a made-up league"
+                                      : reader_.Options().IsUrl() ? "; nothing cached or bundled: not served"
+                                                                  : "; not served";
+                Log("scorvane serve: " + code + ": " + read.error + instead);
             }
         }
-        std::lock_guard<std::mutex> lock(mutex_);
         std::vector<RealLeague> all;
-        for (const auto& [code, league] : leagues_) all.push_back(league);
-        std::string body = RenderIndexPage(all);
+        for (const LeagueMapping& m : map) {
+            if (const auto found = served_.find(m.code); found != served_.end()) all.push_back(found->second.league);
+        }
+        std::string body = RenderIndexPage(all, madeUp_);
         if (body != index_.body) index_ = MakePage(std::move(body), now);
     }
 
-    ResultsOptions options_;
     ResultsReader reader_;
-    const bool onlyReal_;
+    const bool madeUp_;
     const double refreshMinutes_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;
-    std::map<std::string, Page> pages_;
-    std::map<std::string, RealLeague> leagues_;
+    std::map<std::string, Served> served_;
     Page index_;
     std::thread worker_;
 };
 
 HttpResponse Answer(const HttpRequest& request, const std::string& dataDir, RealSite* site, std::time_t started) {
-    if (site != nullptr && request.path == "/index.html") {
-        Page index;
-        if (site->Index(index)) return Cached(request, index);
-    }
+    if (site != nullptr && request.path == "/index.html") return Cached(request, site->Index());
     const std::string code = CodeOfPath(request.path);
     if (code.empty()) return NotFound();
+    League league;
     if (site != nullptr) {
         Page page;
         if (site->Find(code, page)) return Cached(request, page);
-        if (site->OnlyReal()) return NotFound();
-    }
-    League league;
-    if (dataDir.empty()) {
+        if (!site->MadeUp()) return NotFound();
+        // The same league for the same code in every run: its page changed
+        // when the program did.
         league = GenerateLeague(code, AssociationNameForCode(code.c_str()));
-    } else {
-        const std::string file = dataDir + "/" + code + ".csv";
-        std::string csv, error;
-        const int status = ReadCsv(file, csv, error);
-        if (status == 404) {
-            Log("scorvane serve: " + file + ": " + error);
-            return NotFound();
-        }
-        if (status == 0 && !ParseLeagueCsv(csv, league, error)) {
-            Log("scorvane serve: " + file + ": " + error);
-            return ServerError(code + ".csv: " + error);
-        }
-        if (status != 0) {
-            Log("scorvane serve: " + file + ": " + error);
-            return ServerError(code + ".csv: " + error);
-        }
-        league.code = code;
-        league.association = AssociationNameForCode(code.c_str());
+        return Cached(request, MakePage(RenderStandingsPage(league), started));
     }
-    return Cached(request, MakePage(RenderStandingsPage(league), started));
+    const std::string file = dataDir + "/" + code + ".csv";
+    std::string csv, error;
+    std::time_t modified = 0;
+    const int status = ReadCsv(file, csv, modified, error);
+    if (status == 404) {
+        Log("scorvane serve: " + file + ": " + error);
+        return NotFound();
+    }
+    if (status == 0 && !ParseLeagueCsv(csv, league, error)) {
+        Log("scorvane serve: " + file + ": " + error);
+        return ServerError(code + ".csv: " + error);
+    }
+    if (status != 0) {
+        Log("scorvane serve: " + file + ": " + error);
+        return ServerError(code + ".csv: " + error);
+    }
+    league.code = code;
+    league.association = AssociationNameForCode(code.c_str());
+    // The page is the file's: it changed when the file did, whenever the
+    // server started.
+    return Cached(request, MakePage(RenderStandingsPage(league), modified));
 }
 
 int RunServe(int argc, char** argv) {
@@ -360,6 +386,7 @@ int RunServe(int argc, char** argv) {
                                          {"--names", true},
                                          {"--leagues", true},
                                          {"--refresh", true},
+                                         {"--made-up", false},
                                          {"--only-real", false}},
                                         usage);
     if (status >= 0) return status;
@@ -380,9 +407,13 @@ int RunServe(int argc, char** argv) {
     }
     const bool resultsGiven = args.Has("--results") || args.Has("--season") || args.Has("--adjust") ||
                               args.Has("--names") || args.Has("--leagues") || args.Has("--refresh") ||
-                              args.Has("--only-real");
+                              args.Has("--only-real") || args.Has("--made-up");
     if (args.Has("--data") && resultsGiven) {
         PrintError("serve", "--data cannot be combined with the options of --results");
+        return kExitUsage;
+    }
+    if (args.Has("--made-up") && args.Has("--only-real")) {
+        PrintError("serve", "--made-up and --only-real cannot be combined");
         return kExitUsage;
     }
     double refresh = 60;
@@ -406,18 +437,12 @@ int RunServe(int argc, char** argv) {
     }
     std::unique_ptr<RealSite> site;
     if (!args.Has("--data")) {
-        const std::string bundled = args.Has("--results") ? std::string() : BundledResultsFolder();
-        if (args.Has("--results") || !bundled.empty()) {
-            ResultsOptions options;
-            if (!ReadResultsOptions(args, bundled, options, error)) {
-                PrintError("serve", error);
-                return kExitFailure;
-            }
-            site = std::make_unique<RealSite>(std::move(options), args.Has("--only-real"), refresh);
-        } else if (resultsGiven) {
-            PrintError("serve", "no results: give --results");
-            return kExitUsage;
+        ResultsOptions options;
+        if (!ReadResultsOptions(args, options, error)) {
+            PrintError("serve", error);
+            return kExitFailure;
         }
+        site = std::make_unique<RealSite>(std::move(options), args.Has("--made-up"), refresh);
     }
 
     HttpServer server;
@@ -456,5 +481,5 @@ int RunServe(int argc, char** argv) {
 
 }  // namespace
 
-SCORVANE_TOOL_COMMAND(serve, "serve", "serve standings pages: real tables from match results, or made-up leagues",
+SCORVANE_TOOL_COMMAND(serve, "serve", "serve standings pages: real tables from match results, or CSV files",
                       RunServe);

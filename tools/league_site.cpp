@@ -388,6 +388,10 @@ std::string RenderStandingsPage(const League& league) {
     line("<h1>" + heading + "</h1>");
     line("<h2>National league &middot; Standings" +
          (league.matchday > 0 ? " after matchday " + std::to_string(league.matchday) : std::string()) + "</h2>");
+    // Outside the table: the saver reads the table alone, and its rows must
+    // stay what they were.
+    if (!league.newestResult.empty())
+        line("<p class=\"results-date\">Newest result: " + EncodePageText(league.newestResult) + "</p>");
     line("<!-- standings table -->");
     line("<table class=\"standings\" cellspacing=\"0\" cellpadding=\"2\" summary=\"Standings of the national league\">");
     line("<thead>");

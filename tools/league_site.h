@@ -17,6 +17,7 @@ struct League {
     std::string association;  // display name
     std::string competition;  // a real league's name, ISO 8859-1; "" for a made-up one
     int matchday = 0;         // 0 when unknown
+    std::string newestResult; // "2026-03-08": the newest played match counted, "" when unknown
     std::vector<LeagueTeam> teams;
 };
 

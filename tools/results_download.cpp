@@ -5,12 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -59,7 +62,7 @@ void MakeFolders(const std::string& path) {
 
 struct Transfer {
     std::string body;
-    std::string etag, lastModified;
+    std::string etag, lastModified, retryAfter;
     bool tooLarge = false;
     const std::atomic<bool>* cancel = nullptr;
 };
@@ -90,14 +93,24 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
         // A new response after a redirect: its headers count, not the earlier ones.
         t->etag.clear();
         t->lastModified.clear();
+        t->retryAfter.clear();
     }
     if (auto v = HeaderValue(line, "etag"); !v.empty()) t->etag = v;
     if (auto v = HeaderValue(line, "last-modified"); !v.empty()) t->lastModified = v;
+    if (auto v = HeaderValue(line, "retry-after"); !v.empty()) t->retryAfter = v;
     return size * count;
 }
 
 int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<Transfer*>(user)->cancel->load() ? 1 : 0;
+}
+
+// The pause a Retry-After asks for in its seconds form, capped; -1 for none
+// and for the date form, which a file host does not send.
+int RetryAfterSeconds(const std::string& value) {
+    if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos) return -1;
+    if (value.size() > 6) return ResultsDownload::kMaxRetryAfterSeconds;
+    return std::min(std::atoi(value.c_str()), ResultsDownload::kMaxRetryAfterSeconds);
 }
 
 bool Printable(const std::string& s) {
@@ -140,8 +153,22 @@ bool ResultsDownload::Cached(const std::string& url, std::string& body) const {
     return !folder_.empty() && ReadFile(PathOf(url) + ".json", body, kMaxFileBytes);
 }
 
+bool ResultsDownload::Pause(int seconds) const {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!cancel.load()) {
+        const auto left = until - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero()) return true;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(50)));
+    }
+    return false;
+}
+
 ResultsDownload::Outcome ResultsDownload::Get(const std::string& url, std::string& body, std::string& error,
                                               const std::function<bool(const std::string&)>& accept) {
+    if (cancel.load()) {
+        error = "cancelled";
+        return Outcome::Failed;
+    }
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
     if (!curl) {
         error = "libcurl did not start";
@@ -162,7 +189,6 @@ ResultsDownload::Outcome ResultsDownload::Get(const std::string& url, std::strin
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers, &curl_slist_free_all);
 
     Transfer t;
-    t.cancel = &cancel;
     char curlError[CURL_ERROR_SIZE] = {};
     CURL* c = curl.get();
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
@@ -187,18 +213,43 @@ ResultsDownload::Outcome ResultsDownload::Get(const std::string& url, std::strin
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, curlError);
-    const CURLcode rc = curl_easy_perform(c);
-    if (rc != CURLE_OK) {
-        if (t.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
-            error = "larger than " + std::to_string(kMaxFileBytes / (1024 * 1024)) + " MiB";
-        else if (rc == CURLE_ABORTED_BY_CALLBACK)
-            error = "cancelled";
-        else
-            error = curlError[0] != '\0' ? curlError : curl_easy_strerror(rc);
-        return Outcome::Failed;
-    }
     long status = 0;
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    for (int attempt = 1;; ++attempt) {
+        t = Transfer{};
+        t.cancel = &cancel;
+        curlError[0] = '\0';
+        const CURLcode rc = curl_easy_perform(c);
+        int pause = attempt < kTries ? kPauseSeconds[attempt - 1] : 0;
+        if (rc != CURLE_OK) {
+            if (t.tooLarge || rc == CURLE_FILESIZE_EXCEEDED) {
+                error = "larger than " + std::to_string(kMaxFileBytes / (1024 * 1024)) + " MiB";
+                return Outcome::Failed;
+            }
+            if (rc == CURLE_ABORTED_BY_CALLBACK) {
+                error = "cancelled";
+                return Outcome::Failed;
+            }
+            error = curlError[0] != '\0' ? curlError : curl_easy_strerror(rc);
+            // A refused connection is a server between two lives; a name
+            // that does not resolve or a connection that timed out will not
+            // be better a second later, and trying again only holds up the
+            // fallback.
+            if (rc != CURLE_COULDNT_CONNECT) return Outcome::Unavailable;
+        } else {
+            curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+            if (status != 429 && (status < 500 || status > 599)) break;
+            error = "answered with status " + std::to_string(status);
+            if (const int asked = RetryAfterSeconds(t.retryAfter); asked >= 0) pause = asked;
+        }
+        if (attempt == kTries) {
+            error += " (" + std::to_string(kTries) + " tries)";
+            return Outcome::Unavailable;
+        }
+        if (!Pause(pause)) {
+            error = "cancelled";
+            return Outcome::Failed;
+        }
+    }
     if (status == 304 && haveCopy) {
         body = std::move(cached);
         return Outcome::NotModified;

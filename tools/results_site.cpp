@@ -4,18 +4,38 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <filesystem>
+#include <set>
+#include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "app/association_table.h"
+#include "app/profile.h"
+#include "results/open_results.h"
 #include "results/latin1_text.h"
 #include "results/match_results.h"
 #include "tools/tool_util.h"
 
+// Spelled out for the help text that quotes it; the savers' default is the
+// one truth.
+#define SCORVANE_DEFAULT_RESULTS "https://raw.githubusercontent.com/openfootball/football.json/master"
+static_assert(std::string_view(SCORVANE_DEFAULT_RESULTS) == kDefaultResults);
+
+const char kDefaultResultsSource[] = SCORVANE_DEFAULT_RESULTS;
+
 const char kResultsOptionsHelp[] =
     "  --results SRC   match results in the football.json format: a folder\n"
     "                  (SRC/SEASON/LEAGUE.json, e.g. SRC/2023-24/en.1.json)\n"
-    "                  or an http(s) URL base read the same way\n"
+    "                  or an http(s) URL base read the same way; default the\n"
+    "                  public repository,\n"
+    "                  " SCORVANE_DEFAULT_RESULTS "\n"
+    "                  A league the network cannot give (unreachable, 4xx,\n"
+    "                  5xx, a broken file) comes from the copy cached earlier,\n"
+    "                  else from the snapshot that comes with the tool, and\n"
+    "                  stderr says which\n"
     "  --season S      the season folder to read, e.g. 2023-24 or 2025\n"
     "                  (default: the newest each league has)\n"
     "  --adjust FILE   point adjustments, one a line:\n"
@@ -55,19 +75,9 @@ std::vector<std::string> SeasonFolders(const std::string& source) {
     return seasons;
 }
 
-// Over the network the folders cannot be listed: the seasons around today.
-std::vector<std::string> LikelySeasons() {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&now, &tm);
-    const int year = tm.tm_year + 1900;
-    auto split = [](int y) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%d-%02d", y, (y + 1) % 100);
-        return std::string(text);
-    };
-    return {split(year), std::to_string(year), split(year - 1), std::to_string(year - 1)};
-}
+// Over the network the folders cannot be listed: the season under way and
+// the one before, by the league's calendar, as the savers ask.
+std::vector<std::string> LikelySeasons(const LeagueMapping& m) { return SeasonFoldersToTry(m.league, LocalToday()); }
 
 std::string Signed(int n) { return n > 0 ? "+" + std::to_string(n) : std::to_string(n); }
 
@@ -77,8 +87,8 @@ bool ResultsOptions::IsUrl() const {
     return source.compare(0, 7, "http://") == 0 || source.compare(0, 8, "https://") == 0;
 }
 
-bool ReadResultsOptions(const ToolArgs& args, const std::string& fallback, ResultsOptions& o, std::string& error) {
-    o.source = args.Value("--results", fallback);
+bool ReadResultsOptions(const ToolArgs& args, ResultsOptions& o, std::string& error) {
+    o.source = args.Value("--results", kDefaultResultsSource);
     while (o.source.size() > 1 && o.source.back() == '/') o.source.pop_back();
     if (o.source.empty()) {
         error = "no results: give --results";
@@ -92,6 +102,7 @@ bool ReadResultsOptions(const ToolArgs& args, const std::string& fallback, Resul
         error = "results folder '" + o.source + "' is not a readable folder";
         return false;
     }
+    if (o.IsUrl()) o.snapshot = BundledResultsFolder();
     o.season = args.Value("--season");
     if (args.Has("--season") && SeasonStartYear(o.season) < 0) {
         error = "season '" + o.season + "' is not a season such as 2023-24 or 2025";
@@ -147,85 +158,163 @@ std::string BundledResultsFolder() {
     return {};
 }
 
-ResultsReader::ResultsReader(const ResultsOptions& options, std::string cacheFolder)
-    : options_(options), download_(std::move(cacheFolder)) {}
-
-ResultsReader::Status ResultsReader::Load(const LeagueMapping& m, RealLeague& out, std::string& error,
-                                          std::string& note, bool fallBack) {
-    out = RealLeague{};
-    out.code = m.code;
-    return options_.IsUrl() ? FromUrl(m, out, error, note, fallBack) : FromFolder(m, out, error);
-}
-
-ResultsReader::Status ResultsReader::LoadCached(const LeagueMapping& m, RealLeague& out, std::string& error) {
-    out = RealLeague{};
-    out.code = m.code;
-    if (!options_.IsUrl()) return FromFolder(m, out, error);
-    const std::vector<std::string> seasons =
-        options_.season.empty() ? LikelySeasons() : std::vector<std::string>{options_.season};
-    for (const std::string& season : seasons) {
-        const std::string url = options_.source + "/" + season + "/" + m.league + ".json";
-        std::string cached;
-        out.season = season;
-        out.origin = url;
-        if (download_.Cached(url, cached) && Build(m, cached, out, error)) return Status::Loaded;
+std::string DescribeOrigin(const RealLeague& league) {
+    switch (league.from) {
+        case RealLeague::From::Cache: return "the copy of " + league.origin + " cached earlier";
+        case RealLeague::From::Snapshot: return "the bundled snapshot (" + league.origin + ")";
+        case RealLeague::From::Source: break;
     }
-    return Status::NoData;
+    return league.origin;
 }
 
-ResultsReader::Status ResultsReader::FromFolder(const LeagueMapping& m, RealLeague& out, std::string& error) {
+ResultsReader::ResultsReader(ResultsOptions options, std::string cacheFolder)
+    : options_(std::move(options)), download_(std::move(cacheFolder)) {
+    if (options_.IsUrl() && !options_.snapshot.empty()) {
+        ResultsOptions local = options_;
+        local.source = options_.snapshot;
+        local.snapshot.clear();
+        snapshot_ = std::make_unique<ResultsReader>(std::move(local), download_.CacheFolder());
+    }
+}
+
+ResultsReader::Read ResultsReader::Load(const LeagueMapping& m, Mode mode) {
+    Read read;
+    if (!options_.IsUrl()) {
+        read = FromFolder(m);
+    } else if (mode == Mode::Offline) {
+        read = FromCacheOrSnapshot(m);
+    } else {
+        read = FromUrl(m);
+        if (read.status != Status::Loaded && mode == Mode::Fallback) {
+            Read fallback = FromCacheOrSnapshot(m);
+            if (fallback.status == Status::Loaded) {
+                fallback.error = std::move(read.error);
+                read = std::move(fallback);
+            }
+        }
+    }
+    read.league.code = m.code;
+    return read;
+}
+
+std::vector<ResultsReader::Read> ResultsReader::LoadAll(Mode mode) {
+    {
+        std::lock_guard<std::mutex> lock(downMutex_);
+        down_.clear();
+    }
+    const std::vector<LeagueMapping>& map = options_.map;
+    std::vector<Read> reads(map.size());
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next++) < map.size();) reads[i] = Load(map[i], mode);
+    };
+    const bool network = options_.IsUrl() && mode != Mode::Offline;
+    const std::size_t helpers = network ? std::min<std::size_t>(kParallelReads, map.size()) - 1 : 0;
+    std::vector<std::thread> threads;
+    for (std::size_t h = 0; h < helpers; ++h) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // fewer at once, the same leagues
+        }
+    }
+    work();
+    for (std::thread& t : threads) t.join();
+    return reads;
+}
+
+ResultsReader::Read ResultsReader::FromCacheOrSnapshot(const LeagueMapping& m) {
+    const std::vector<std::string> seasons =
+        options_.season.empty() ? LikelySeasons(m) : std::vector<std::string>{options_.season};
+    Read read;
+    for (const std::string& season : seasons) {
+        RealLeague league;
+        league.code = m.code;
+        league.season = season;
+        league.origin = options_.source + "/" + season + "/" + m.league + ".json";
+        league.from = RealLeague::From::Cache;
+        std::string cached, ignored;
+        if (download_.Cached(league.origin, cached) && Build(m, cached, league, ignored)) {
+            read.status = Status::Loaded;
+            read.league = std::move(league);
+            return read;
+        }
+    }
+    if (snapshot_ == nullptr) return read;
+    read = snapshot_->FromFolder(m);
+    read.league.from = RealLeague::From::Snapshot;
+    return read;
+}
+
+ResultsReader::Read ResultsReader::FromFolder(const LeagueMapping& m) {
+    Read read;
     std::vector<std::string> seasons = options_.season.empty() ? SeasonFolders(options_.source)
                                                                : std::vector<std::string>{options_.season};
     for (const std::string& season : seasons) {
         const std::string file = options_.source + "/" + season + "/" + m.league + ".json";
         if (!IsFile(file)) continue;
+        read.status = Status::Failed;
         struct stat st;
         if (stat(file.c_str(), &st) == 0 && static_cast<std::size_t>(st.st_size) > kMaxResultsBytes) {
-            error = file + ": larger than " + std::to_string(kMaxResultsBytes / (1024 * 1024)) + " MiB";
-            return Status::Failed;
+            read.error = file + ": larger than " + std::to_string(kMaxResultsBytes / (1024 * 1024)) + " MiB";
+            return read;
         }
         std::string json;
-        if (!ReadInput(file, json, error)) return Status::Failed;
-        out.season = season;
-        out.origin = file;
-        if (!Build(m, json, out, error)) return Status::Failed;
-        return Status::Loaded;
+        if (!ReadInput(file, json, read.error)) return read;
+        RealLeague& league = read.league;
+        league.code = m.code;
+        league.season = season;
+        league.origin = file;
+        if (!Build(m, json, league, read.error)) return read;
+        read.status = Status::Loaded;
+        return read;
     }
-    return Status::NoData;
+    return read;
 }
 
-ResultsReader::Status ResultsReader::FromUrl(const LeagueMapping& m, RealLeague& out, std::string& error,
-                                             std::string& note, bool fallBack) {
+ResultsReader::Read ResultsReader::FromUrl(const LeagueMapping& m) {
     const std::vector<std::string> seasons =
-        options_.season.empty() ? LikelySeasons() : std::vector<std::string>{options_.season};
-    std::string firstFailure;
+        options_.season.empty() ? LikelySeasons(m) : std::vector<std::string>{options_.season};
+    Read read;
     for (const std::string& season : seasons) {
         const std::string url = options_.source + "/" + season + "/" + m.league + ".json";
-        out.season = season;
-        out.origin = url;
+        {
+            std::lock_guard<std::mutex> lock(downMutex_);
+            if (!down_.empty()) {
+                read.status = Status::Failed;
+                read.error = url + ": not asked, as the source failed a moment ago: " + down_;
+                return read;
+            }
+        }
+        RealLeague league;
+        league.code = m.code;
+        league.season = season;
+        league.origin = url;
         std::string body, problem, buildError;
         const auto outcome = download_.Get(url, body, problem, [&](const std::string& candidate) {
-            RealLeague trial = out;
+            RealLeague trial = league;
             return Build(m, candidate, trial, buildError);
         });
         if (outcome == ResultsDownload::Outcome::Missing) continue;
-        if (outcome == ResultsDownload::Outcome::Failed) {
-            if (firstFailure.empty()) firstFailure = buildError.empty() ? url + ": " + problem : buildError;
-            std::string cached;
-            if (fallBack && download_.Cached(url, cached) && Build(m, cached, out, buildError)) {
-                note = firstFailure + "; using the copy cached earlier";
-                return Status::Loaded;
-            }
-            continue;
+        if (outcome == ResultsDownload::Outcome::Unavailable) {
+            std::lock_guard<std::mutex> lock(downMutex_);
+            if (down_.empty()) down_ = problem;
         }
-        if (!Build(m, body, out, error)) return Status::Failed;
-        return Status::Loaded;
+        // A source that fails on the newest season says nothing of the
+        // older ones: the league goes to its fallback, not a season back.
+        if (outcome == ResultsDownload::Outcome::Unavailable || outcome == ResultsDownload::Outcome::Failed) {
+            read.status = Status::Failed;
+            read.error = buildError.empty() ? url + ": " + problem : buildError;
+            return read;
+        }
+        read.status = Build(m, body, league, read.error) ? Status::Loaded : Status::Failed;
+        read.league = std::move(league);
+        return read;
     }
-    if (!firstFailure.empty()) {
-        error = firstFailure;
-        return Status::Failed;
-    }
-    return Status::NoData;
+    read.error = options_.source + " has no " + m.league + ".json for ";
+    for (std::size_t i = 0; i < seasons.size(); ++i)
+        read.error += (i == 0 ? "" : i + 1 == seasons.size() ? " or " : ", ") + seasons[i];
+    return read;
 }
 
 bool ResultsReader::Build(const LeagueMapping& m, const std::string& json, RealLeague& out, std::string& error) {
@@ -255,6 +344,7 @@ bool ResultsReader::Build(const LeagueMapping& m, const std::string& json, RealL
     league.code = m.code;
     league.association = AssociationNameForCode(m.code.c_str());
     league.competition = TransliterateToLatin1(results.name.empty() ? m.league + " " + out.season : results.name);
+    league.newestResult = NewestPlayedDate(results);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const TableRow& r = rows[i];
         const auto shown = options_.names.find(r.team);
@@ -270,7 +360,13 @@ bool ResultsReader::Build(const LeagueMapping& m, const std::string& json, RealL
     return true;
 }
 
-std::string RenderIndexPage(const std::vector<RealLeague>& leagues) {
+std::string RenderIndexPage(const std::vector<RealLeague>& leagues, bool madeUp) {
+    std::string newest;
+    std::set<std::string> covered;
+    for (const RealLeague& l : leagues) {
+        newest = std::max(newest, l.league.newestResult);
+        covered.insert(l.code);
+    }
     std::string p;
     auto line = [&p](const std::string& text) {
         p += text;
@@ -281,11 +377,23 @@ std::string RenderIndexPage(const std::vector<RealLeague>& leagues) {
     line("</head>");
     line("<body>");
     line("<h1>National leagues</h1>");
+    if (!newest.empty()) line("<p class=\"results-date\">Newest result: " + newest + "</p>");
+    line("<h2>With results</h2>");
     line("<ul>");
     for (const RealLeague& l : leagues) {
         line("<li><a href=\"associations/association=" + l.code + "/nationalleague/standings.html\">" +
              EncodePageText(l.league.association) + "</a> &middot; " + EncodePageText(l.league.competition) +
-             " (" + l.code + ", " + std::to_string(l.league.teams.size()) + " clubs)</li>");
+             " (" + l.code + ", " + std::to_string(l.league.teams.size()) + " clubs" +
+             (l.league.newestResult.empty() ? std::string() : ", newest result " + l.league.newestResult) + ")</li>");
+    }
+    line("</ul>");
+    line("<h2>Without results</h2>");
+    line(madeUp ? "<p>The results have no league of these associations; made-up leagues stand in for them, for "
+                  "demonstrations only.</p>"
+                : "<p>The results have no league of these associations, so there is no table of them.</p>");
+    line("<ul class=\"uncovered\">");
+    for (const AssociationEntry* a = AssociationTable; a->code != nullptr; ++a) {
+        if (covered.count(a->code) == 0) line("<li>" + EncodePageText(a->name) + "</li>");
     }
     line("</ul>");
     line("<p>Tables computed from public-domain match results (football.json).</p>");

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@
 
 class ToolArgs;
 
+// The public football.json repository, file by file: where the results come
+// from unless --results says otherwise.
+extern const char kDefaultResultsSource[];
+
 struct ResultsOptions {
     std::string source;  // a folder or an http(s) URL base
     std::string season;  // "" for the newest each league has
@@ -22,51 +27,82 @@ struct ResultsOptions {
     std::string adjustFile;
     std::vector<SeasonAdjustment> adjustments;
     std::map<std::string, std::string> names;
+    // Where a league the network source cannot give is read from instead:
+    // the bundled snapshot, or "" for none. A folder source has none: a
+    // file missing or broken there is the user's to see, not to paper over.
+    std::string snapshot;
     bool IsUrl() const;
 };
 
 // The options text of --results, --season, --adjust, --names and --leagues.
 extern const char kResultsOptionsHelp[];
 
-// Reads those options and their files; `source` falls back to `fallback`.
-bool ReadResultsOptions(const ToolArgs& args, const std::string& fallback, ResultsOptions& options, std::string& error);
+// Reads those options and their files; without --results the source is
+// kDefaultResultsSource.
+bool ReadResultsOptions(const ToolArgs& args, ResultsOptions& options, std::string& error);
 
 // The snapshot of the current season that comes with the tool, or "".
 std::string BundledResultsFolder();
 
 struct RealLeague {
+    enum class From { Source, Cache, Snapshot };
     std::string code;
     std::string season;
-    std::string origin;  // file or URL read
-    League league;
+    std::string origin;  // file or URL read; for a cached copy the URL it came from
+    From from = From::Source;
+    League league;  // its newestResult the date of the newest played match
 };
+
+// What the table of a league came from, for a line on stderr: "the copy
+// cached earlier", "the bundled snapshot (FILE)", or the file or URL.
+std::string DescribeOrigin(const RealLeague& league);
 
 class ResultsReader {
 public:
     enum class Status { Loaded, NoData, Failed };
-    explicit ResultsReader(const ResultsOptions& options, std::string cacheFolder = {});
+    enum class Mode {
+        Source,    // the source alone
+        Fallback,  // the source; what a network source cannot give, from the cache, else the snapshot
+        Offline,   // no request: a folder source, or the cache, else the snapshot
+    };
+    struct Read {
+        Status status = Status::NoData;
+        RealLeague league;  // when Loaded
+        // Why the source gave no table, also when a fallback gave one: what
+        // failed (Failed), or which files a network source does not have
+        // (NoData); "" when a folder has no file for the league.
+        std::string error;
+    };
+    // Leagues fetched at once over the network: enough to hide the round
+    // trips, few enough to be a polite client of a public file host.
+    static constexpr int kParallelReads = 4;
 
-    // One association's table. NoData when the source has no file for it;
-    // Failed with `error` naming the file and what is wrong with it. With
-    // `fallBack` a download that fails falls back to the cached copy, saying
-    // so in `note`.
-    Status Load(const LeagueMapping& mapping, RealLeague& out, std::string& error, std::string& note,
-                bool fallBack = true);
+    explicit ResultsReader(ResultsOptions options, std::string cacheFolder = {});
 
-    // The same from the copies cached by earlier downloads only, without a
-    // request; a folder is read as by Load.
-    Status LoadCached(const LeagueMapping& mapping, RealLeague& out, std::string& error);
+    Read Load(const LeagueMapping& mapping, Mode mode);
+    // Every league of the map, in its order. Over the network up to
+    // kParallelReads at once, and once the source has not answered, the
+    // leagues after are not asked for in the same call: each would only
+    // wait its own way to the same fallback.
+    std::vector<Read> LoadAll(Mode mode);
 
+    const ResultsOptions& Options() const { return options_; }
     ResultsDownload& Download() { return download_; }
 
 private:
-    Status FromFolder(const LeagueMapping& m, RealLeague& out, std::string& error);
-    Status FromUrl(const LeagueMapping& m, RealLeague& out, std::string& error, std::string& note, bool fallBack);
+    Read FromFolder(const LeagueMapping& m);
+    Read FromUrl(const LeagueMapping& m);
+    Read FromCacheOrSnapshot(const LeagueMapping& m);
     bool Build(const LeagueMapping& m, const std::string& json, RealLeague& out, std::string& error);
 
-    const ResultsOptions& options_;
+    const ResultsOptions options_;
     ResultsDownload download_;
+    std::unique_ptr<ResultsReader> snapshot_;
+    std::mutex downMutex_;
+    std::string down_;  // why the source did not answer in this LoadAll, or ""
 };
 
-// The page listing every published association, with links.
-std::string RenderIndexPage(const std::vector<RealLeague>& leagues);
+// The site's front page: the associations with a table, with links, and the
+// date of the newest result among them; then the others by name.
+// `madeUp`: the others are served made-up leagues, and the page says so.
+std::string RenderIndexPage(const std::vector<RealLeague>& leagues, bool madeUp);

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -125,6 +126,12 @@ ServeProcess::ServeProcess(const std::vector<std::string>& extra) {
         dup2(err[1], 2);
         std::vector<std::string> words = {SCORVANE_TOOL, "serve", "--port", "0"};
         words.insert(words.end(), extra.begin(), extra.end());
+        // The snapshot of the sources unless told otherwise: the site never
+        // reaches for the network.
+        if (std::find(extra.begin(), extra.end(), "--results") == extra.end() &&
+            std::find(extra.begin(), extra.end(), "--data") == extra.end()) {
+            words.insert(words.end(), {"--results", SCORVANE_RESULTS_SNAPSHOT});
+        }
         std::vector<char*> argv;
         for (std::string& w : words) argv.push_back(w.data());
         argv.push_back(nullptr);

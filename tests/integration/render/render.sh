@@ -35,7 +35,7 @@ expect_usage_error() {
 }
 
 # --- A real page, from scorvane serve on loopback.
-"$TOOL" serve --port 0 2>"$WORK/serve.log" &
+"$TOOL" serve --port 0 --results "$(dirname "${BASH_SOURCE[0]}")/../../../data/football.json" 2>"$WORK/serve.log" &
 SERVE_PID=$!
 PORT=
 for _ in $(seq 100); do

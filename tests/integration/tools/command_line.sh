@@ -39,6 +39,15 @@ run 2 serve --port x1
 run 2 serve --port
 grep -qxF "scorvane serve: option '--port' needs a value" "$WORK/err" || fail "serve --port: $(cat "$WORK/err")"
 run 2 serve extra
+# --made-up belongs with the results, and contradicts --only-real.
+run 2 serve --made-up --data "$WORK"
+grep -qxF "scorvane serve: --data cannot be combined with the options of --results" "$WORK/err" ||
+    fail "serve --made-up --data: $(cat "$WORK/err")"
+run 2 serve --made-up --only-real
+grep -qxF "scorvane serve: --made-up and --only-real cannot be combined" "$WORK/err" ||
+    fail "serve --made-up --only-real: $(cat "$WORK/err")"
+run 2 publish --made-up
+grep -qxF "scorvane publish: --out is needed" "$WORK/err" || fail "publish without --out: $(head -n 1 "$WORK/err")"
 run 1 serve --port 0 --bind no.such.host.invalid
 grep -q "^scorvane serve: cannot resolve 'no.such.host.invalid'" "$WORK/err" || fail "bad bind: $(cat "$WORK/err")"
 # A port that is taken.

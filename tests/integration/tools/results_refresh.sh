@@ -1,32 +1,19 @@
 # scorvane serve --results over http: refreshes against a loopback source
 # that changes, answers 304, returns garbage and stalls; the cache that
-# carries the table over a restart with the source gone.
+# carries the table over a restart with the source gone; 404, never a
+# made-up league, when nothing was ever read.
 source "$(dirname "$0")/lib.sh"
 
 RESULTS=$FIXTURES/../results
-mkdir -p "$WORK/source/2023-24" "$WORK/cache"
+mkdir -p "$WORK/source/2023-24"
 cp "$RESULTS/2023-24/en.1.json" "$WORK/source/2023-24/"
 echo ok >"$WORK/source/mode"
-: >"$WORK/source.log"
-python3 -u "$(dirname "$0")/results_source.py" "$WORK/source" >>"$WORK/source.log" 2>&1 &
-SOURCE_PID=$!
-trap 'kill $SOURCE_PID 2>/dev/null || true; cleanup' EXIT
-for _ in $(seq 100); do
-    source_port=$(head -n 1 "$WORK/source.log")
-    [ -n "$source_port" ] && break
-    sleep 0.05
-done
-[ -n "$source_port" ] || fail "the source did not start"
+start_source "$WORK/source"
+source_port=$SOURCE_PORT
 printf 'eng,en.1\n' >"$WORK/leagues.csv"
-# Only eng is mapped; a refresh every 0.6 s.
-export XDG_CACHE_HOME=$WORK/cache
+# A refresh every 0.6 s.
 opts=(--results "http://127.0.0.1:$source_port" --season 2023-24 --leagues "$WORK/leagues.csv" --refresh 0.01)
 
-# wait_for TEXT FILE: up to 10 s for a line of FILE to hold TEXT.
-wait_for() {
-    for _ in $(seq 200); do grep -qF -- "$1" "$2" && return 0; sleep 0.05; done
-    fail "no '$1' in $2: $(cat "$2")"
-}
 top() { "$TOOL" fetch "$(standings_url eng)" | sed -n 2p | cut -f3,11 | tr '\t' ' '; }
 
 start_serve "${opts[@]}"
@@ -58,21 +45,31 @@ wait_for "stall" "$WORK/source.log"
 started=$(date +%s%N)
 expect_eq "$(top)" "Arsenal FC 92" "table while the source stalls"
 [ $(( ($(date +%s%N) - started) / 1000000 )) -lt 2000 ] || fail "answer held up by the stalled source"
+"$TOOL" fetch "$(standings_url eng)" >"$WORK/last.tsv"
 started=$(date +%s)
 stop_serve
 [ $(($(date +%s) - started)) -le 3 ] || fail "shutdown waited for the stalled source"
 
-# The source gone: a restart serves the cached table and says why.
-kill $SOURCE_PID
-wait $SOURCE_PID 2>/dev/null || true
+# The source gone: a restart serves the cached table and says why, once
+# the tries are over.
+stop_source
 start_serve "${opts[@]}"
-expect_eq "$(top)" "Arsenal FC 92" "table from the cache after a restart"
-wait_for "eng: refresh failed: http://127.0.0.1:$source_port/2023-24/en.1.json: " "$SERVE_LOG"
+"$TOOL" fetch "$(standings_url eng)" | cmp -s - "$WORK/last.tsv" || fail "rows from the cache after a restart"
+wait_for "eng: http://127.0.0.1:$source_port/2023-24/en.1.json: " "$SERVE_LOG"
+grep -q "^scorvane serve: eng: .*Failed to connect to 127.0.0.1 port $source_port .* (3 tries); serving the copy of http://127.0.0.1:$source_port/2023-24/en.1.json cached earlier$" \
+    "$SERVE_LOG" || fail "no word of the cached copy"
 stop_serve
-# Never reached and nothing cached: a made-up league, and stderr says so.
+# Never reached and nothing cached: no snapshot has 2023-24, so 404, and
+# stderr says so; a made-up league only when asked for.
 rm -rf "$WORK/cache"
 start_serve "${opts[@]}"
 wait_for "eng: http://127.0.0.1:$source_port/2023-24/en.1.json: " "$SERVE_LOG"
+grep -q "^scorvane serve: eng: .*; nothing cached or bundled: not served$" "$SERVE_LOG" || fail "no word of the missing table"
+expect_eq "$(http_status "$(standings_url eng)")" 404 "status without any table"
+stop_serve
+start_serve "${opts[@]}" --made-up
+wait_for "eng: http://127.0.0.1:$source_port/2023-24/en.1.json: " "$SERVE_LOG"
 grep -q "; serving a made-up league$" "$SERVE_LOG" || fail "no word of the made-up league"
+expect_eq "$(http_status "$(standings_url eng)")" 200 "status of the made-up league"
 stop_serve
 echo "results_refresh: ok"

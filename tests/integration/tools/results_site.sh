@@ -32,6 +32,15 @@ expect_eq "$("$TOOL" extract "$WORK/site/associations/association=aut/nationalle
 7. Wolfsberger AC 31" "groups of the published aut page"
 grep -q '<title>English Premier League 2023/24 - Standings</title>' "$page" || fail "page title"
 grep -q 'href="associations/association=ita/nationalleague/standings.html"' "$WORK/site/index.html" || fail "index"
+# The index: the three with links and the newest result of them all (Serie
+# A's postponed game), the other associations by name alone. Each page
+# carries its own league's newest result, outside the table.
+index=$WORK/site/index.html
+expect_eq "$(grep -c '<a href="associations/' "$index")" 3 "links on the index"
+expect_eq "$(grep -c $'^<li>[^<]*</li>\r$' "$index")" 164 "associations without a table on the index"
+grep -qxF $'<li>New Zealand</li>\r' "$index" || fail "New Zealand is not listed without a table"
+grep -qxF $'<p class="results-date">Newest result: 2024-06-02</p>\r' "$index" || fail "no newest result on the index"
+grep -qxF $'<p class="results-date">Newest result: 2024-05-19</p>\r' "$page" || fail "no newest result on the eng page"
 
 # The same rows through serve and through a plain static file server.
 start_serve "${opts[@]}"
@@ -67,14 +76,23 @@ expect_eq "$(http_status "$(standings_url eng)" -H 'If-None-Match: "other"')" 20
 expect_eq "$(http_status "$(standings_url eng)" -H "If-Modified-Since: $modified")" 304 "status with Last-Modified"
 expect_eq "$(http_status "$(standings_url eng)" -H "If-Modified-Since: Mon, 01 Jan 2001 00:00:00 GMT")" 200 \
     "status with an old date"
-# Without results for it, an association gets a made-up league, or 404
-# with --only-real.
-expect_eq "$(http_status "$(standings_url nzl)")" 200 "made-up league beside the real ones"
+# Without results for it, an association gets 404, also with --only-real,
+# which older service settings pass; a made-up league with --made-up.
+expect_eq "$(http_status "$(standings_url nzl)")" 404 "status without results"
 stop_serve
 start_serve "${opts[@]}" --only-real
 expect_eq "$(http_status "$(standings_url nzl)")" 404 "--only-real without results"
 expect_eq "$(http_status "$(standings_url ita)")" 200 "--only-real with results"
 stop_serve
+start_serve "${opts[@]}" --made-up
+expect_eq "$(http_status "$(standings_url nzl)")" 200 "made-up league beside the real ones"
+expect_eq "$("$TOOL" fetch "$(standings_url ita)")" "$(cat "$WORK/ita.serve.tsv")" "real table beside made-up ones"
+stop_serve
+"$TOOL" publish "${opts[@]}" --made-up --out "$WORK/made-up" >"$WORK/made-up.out" 2>/dev/null || fail "publish --made-up"
+expect_eq "$(wc -l <"$WORK/made-up.out")" 167 "pages published with --made-up"
+expect_eq "$(grep -c $'\tmade-up league\t-\t' "$WORK/made-up.out")" 164 "made-up pages published"
+[ -f "$WORK/made-up/associations/association=nzl/nationalleague/standings.html" ] || fail "no made-up nzl page"
+[ -e "$WORK/site/associations/association=nzl" ] && fail "a made-up nzl page without --made-up"
 
 # Refusals: the file and where it broke, and the site left as it was.
 cp "$WORK/site/index.html" "$WORK/index.before"

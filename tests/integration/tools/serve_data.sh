@@ -43,6 +43,17 @@ cmp -s "$WORK/crlf.tsv" "$FIXTURES/ger.expected.tsv" || fail "rows of the CRLF f
 printf '1,Solo,1,1,0,0,1,0,+1,3\n' >"$WORK/data/ger.csv"
 expect_eq "$("$TOOL" fetch "$(standings_url ger)" | tail -n 1)" "$(printf '1\t\tSolo\t1\t1\t0\t0\t1\t0\t+1\t3')" \
     "rows after the file changed"
+# Last-Modified is the file's, whenever the server started: a conditional
+# request gets 304 while the file stays and the page once it changed.
+touch -d '2024-01-02 03:04:05 UTC' "$WORK/data/ger.csv"
+expect_eq "$(curl -s -D - -o /dev/null "$(standings_url ger)" | tr -d '\r' | sed -n 's/^Last-Modified: //p')" \
+    "Tue, 02 Jan 2024 03:04:05 GMT" "Last-Modified of ger.csv"
+expect_eq "$(http_status "$(standings_url ger)" -H 'If-Modified-Since: Tue, 02 Jan 2024 03:04:05 GMT')" 304 \
+    "status while the file stays"
+printf '1,Duo,2,2,0,0,2,0,+2,6\n' >"$WORK/data/ger.csv"
+touch -d '2024-01-03 03:04:05 UTC' "$WORK/data/ger.csv"
+expect_eq "$(http_status "$(standings_url ger)" -H 'If-Modified-Since: Tue, 02 Jan 2024 03:04:05 GMT')" 200 \
+    "status after the file changed"
 stop_serve
 
 # A data folder that is not there is refused at start.

@@ -1,7 +1,8 @@
-# scorvane serve with generated leagues, read back with scorvane fetch.
+# scorvane serve, real tables and made-up leagues beside them, read back
+# with scorvane fetch.
 source "$(dirname "$0")/lib.sh"
 
-start_serve
+start_serve --made-up
 export XDG_CONFIG_HOME=$WORK/config
 mkdir -p "$XDG_CONFIG_HOME/vemo"
 printf '[Settings]\nChampionship=ger\nServer=127.0.0.1:%s\n' "$PORT" >"$XDG_CONFIG_HOME/vemo/vemo.ini"

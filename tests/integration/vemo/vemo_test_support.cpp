@@ -189,7 +189,7 @@ XvfbServer::~XvfbServer() {
 
 bool ServeProcess::Start(const TempDir& dir) {
     log_ = dir.File("serve.log");
-    if (!process_.Start({SCORVANE_TOOL, "serve", "--bind", "127.0.0.1", "--port", "0"}, {}, "", log_)) return false;
+    if (!process_.Start({SCORVANE_TOOL, "serve", "--bind", "127.0.0.1", "--port", "0", "--results", SCORVANE_RESULTS_SNAPSHOT}, {}, "", log_)) return false;
     const std::string marker = "scorvane serve: listening on 127.0.0.1:";
     return WaitFor(
         [&] {
