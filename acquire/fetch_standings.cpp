@@ -69,17 +69,23 @@ bool ParseUrl(const std::string& url, ParsedUrl& out) {
     return true;
 }
 
-void ReadStandingsPage(std::string page) {
-    StandingsExtractor extractor;
-    MarkupParser parser;
-    parser.decodeEntities = true;
-    parser.userData = nullptr;
-    parser.notifyMask = 0x1f;
-    parser.handler = &extractor;
-    // Line by line the page loses every line break: text separated only by
-    // one is joined directly.
-    page.erase(std::remove_if(page.begin(), page.end(), [](char c) { return c == '\r' || c == '\n'; }), page.end());
-    parser.Parse(page.c_str());
+bool ReadStandingsPage(std::string page) noexcept {
+    try {
+        StandingsExtractor extractor;
+        MarkupParser parser;
+        parser.decodeEntities = true;
+        parser.userData = nullptr;
+        parser.notifyMask = 0x1f;
+        parser.handler = &extractor;
+        // Line by line the page loses every line break: text separated only
+        // by one is joined directly.
+        page.erase(std::remove_if(page.begin(), page.end(), [](char c) { return c == '\r' || c == '\n'; }),
+                   page.end());
+        parser.Parse(page.c_str());
+    } catch (...) {
+        return false;
+    }
+    return true;
 }
 
 bool FetchStandings(HttpClient& client, const char* url) {
@@ -94,7 +100,7 @@ bool FetchStandings(HttpClient& client, const char* url) {
         // the page is not there: the user learns that the download failed
         // instead of seeing a board without a table and without a reason.
         if (client.Get(parts.host, parts.port, parts.path, page) != 200) return false;
-        ReadStandingsPage(std::move(page));
+        return ReadStandingsPage(std::move(page));
     } catch (...) {
         return false;
     }

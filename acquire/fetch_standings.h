@@ -19,7 +19,8 @@ bool ParseUrl(const std::string& url, ParsedUrl& out);
 
 // The reader on its own, for a page already in hand: line breaks removed,
 // then the tokenizer and the extractor append its table to theStandings.
-void ReadStandingsPage(std::string page);
+// False when it ran out of memory on the way; rows appended before stay.
+bool ReadStandingsPage(std::string page) noexcept;
 
 // False when the exchange raised an error or the server answered with a
 // status other than 200; true for a non-HTTP URL (no request is made) and for

@@ -95,8 +95,7 @@ bool ReadPage(const std::string& page, const std::string& server, std::string& e
     } else {
         std::string body;
         if (!ReadInput(page, body, error)) return false;
-        PageBody client(std::move(body));
-        ok = FetchStandings(client, "http://page/");
+        ok = ReadStandingsPage(std::move(body));
         if (!ok) error = "the page could not be parsed (out of memory)";
     }
     if (ok && theStandings.GetSize() == 0) {

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "acquire/fetch_standings.h"
-#include "acquire/http_client.h"
 #include "acquire/standings_table.h"
 #include "tools/tool_command.h"
 #include "tools/tool_util.h"
@@ -37,8 +36,7 @@ int RunExtract(int argc, char** argv) {
         PrintError("extract", error);
         return kExitFailure;
     }
-    PageBody client(std::move(body));
-    if (!FetchStandings(client, "http://page/")) {
+    if (!ReadStandingsPage(std::move(body))) {
         PrintError("extract", "the page could not be parsed (out of memory)");
         return kExitFailure;
     }

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "acquire/fetch_standings.h"
-#include "acquire/http_client.h"
 #include "acquire/standings_table.h"
 #include "app/startup.h"
 #include "display/board.h"
@@ -196,8 +195,7 @@ int RunRender(int argc, char** argv) {
             PrintError("render", error);
             return kExitFailure;
         }
-        PageBody client(std::move(body));
-        if (!FetchStandings(client, "http://page/")) {
+        if (!ReadStandingsPage(std::move(body))) {
             PrintError("render", "the page could not be parsed (out of memory)");
             return kExitFailure;
         }

@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "acquire/http_client.h"
 #include "app/latin1.h"
 
 class StandingsTable;
@@ -77,16 +76,3 @@ std::string JsonString(const std::string& latin1);
 // the object {"rows": [[...], ...]}.
 void PrintRows(std::FILE* out, const StandingsTable& table, bool json);
 
-// A file standing in for the response, so that a page read from disk goes
-// exactly the download's way from body to rows.
-class PageBody : public HttpClient {
-public:
-    explicit PageBody(std::string body) : body_(std::move(body)) {}
-    int Get(const std::string&, int, const std::string&, std::string& body) override {
-        body = body_;
-        return 200;
-    }
-
-private:
-    std::string body_;
-};

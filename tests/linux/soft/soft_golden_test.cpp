@@ -16,7 +16,6 @@
 #include <sstream>
 
 #include "acquire/fetch_standings.h"
-#include "acquire/http_client.h"
 #include "acquire/standings_extractor.h"
 #include "acquire/standings_table.h"
 #include "display/board.h"
@@ -30,18 +29,6 @@ using namespace softtest;
 namespace {
 
 const std::filesystem::path kGolden = std::filesystem::path(SCORVANE_FIXTURES_DIR) / "golden";
-
-class PageBody : public HttpClient {
-public:
-    explicit PageBody(std::string body) : body_(std::move(body)) {}
-    int Get(const std::string&, int, const std::string&, std::string& body) override {
-        body = body_;
-        return 200;
-    }
-
-private:
-    std::string body_;
-};
 
 std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -97,8 +84,7 @@ void LoadGoldenStandings() {
     InstallEmbeddedResources();
     StandingsExtractor::ResetSharedState();
     theStandings.RemoveAll();
-    PageBody page(ReadFile(kGolden / "ger_standings.html"));
-    ASSERT_TRUE(FetchStandings(page, "http://page/"));
+    ASSERT_TRUE(ReadStandingsPage(ReadFile(kGolden / "ger_standings.html")));
     ASSERT_EQ(theStandings.GetSize(), 21);
 }
 

@@ -16,7 +16,6 @@
 #include <string>
 
 #include "acquire/fetch_standings.h"
-#include "acquire/http_client.h"
 #include "acquire/standings_table.h"
 #include "display/board.h"
 #include "display/board_layout.h"
@@ -27,18 +26,6 @@
 #include "res/embedded_resources.h"
 
 namespace {
-
-class PageBody : public HttpClient {
-public:
-    explicit PageBody(std::string body) : body_(std::move(body)) {}
-    int Get(const std::string&, int, const std::string&, std::string& body) override {
-        body = body_;
-        return 200;
-    }
-
-private:
-    std::string body_;
-};
 
 long ResidentKib() {
     std::ifstream statm("/proc/self/statm");
@@ -84,8 +71,7 @@ int main(int argc, char** argv) {
         std::ifstream in(page, std::ios::binary);
         if (!in) return Usage("cannot read the page");
         std::string body{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        PageBody client(std::move(body));
-        if (!FetchStandings(client, "http://page/")) return Usage("the page could not be parsed");
+        if (!ReadStandingsPage(std::move(body))) return Usage("the page could not be parsed");
     }
 
     InstallEmbeddedResources();
