@@ -16,7 +16,7 @@
 #include "acquire/standings_table.h"
 #include "fuzz/acquire_invariants.h"
 #include "fuzz/check.h"
-#include "results/latin1_text.h"
+#include "app/latin1.h"
 #include "results/league_table.h"
 #include "results/match_results.h"
 #include "tools/league_site.h"

@@ -12,7 +12,7 @@
 #include "acquire/http_client.h"
 #include "app/association_table.h"
 #include "app/startup.h"
-#include "results/latin1_text.h"
+#include "app/latin1.h"
 #include "results/league_files.h"
 #include "results/match_results.h"
 

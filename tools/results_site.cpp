@@ -15,7 +15,7 @@
 #include "app/association_table.h"
 #include "app/profile.h"
 #include "results/open_results.h"
-#include "results/latin1_text.h"
+#include "app/latin1.h"
 #include "results/match_results.h"
 #include "tools/tool_util.h"
 

@@ -129,53 +129,6 @@ bool ParseInteger(std::string_view text, long min, long max, long& out) {
     return true;
 }
 
-bool DecodeUtf8(std::string_view utf8, std::u32string& out, std::size_t& badOffset) {
-    out.clear();
-    size_t i = 0;
-    while (i < utf8.size()) {
-        const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        int extra;
-        char32_t cp;
-        if (c < 0x80) {
-            out += c;
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            badOffset = i;
-            return false;
-        }
-        if (utf8.size() - i <= static_cast<size_t>(extra)) {
-            badOffset = i;
-            return false;
-        }
-        for (int k = 1; k <= extra; ++k) {
-            const unsigned char t = static_cast<unsigned char>(utf8[i + static_cast<size_t>(k)]);
-            if ((t & 0xC0) != 0x80) {
-                badOffset = i;
-                return false;
-            }
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        const bool overlong = (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
-        if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
-            badOffset = i;
-            return false;
-        }
-        out += cp;
-        i += static_cast<size_t>(extra) + 1;
-    }
-    return true;
-}
-
 namespace {
 
 void AppendHex(std::string& out, unsigned char c) {

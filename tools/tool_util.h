@@ -57,10 +57,6 @@ bool ReadInput(const std::string& name, std::string& out, std::string& error);
 // Decimal integer in [min, max], nothing else around it.
 bool ParseInteger(std::string_view text, long min, long max, long& out);
 
-// Strict UTF-8 to code points (no overlong forms, no surrogates). On failure
-// `badOffset` is the byte offset of the first invalid sequence.
-bool DecodeUtf8(std::string_view utf8, std::u32string& out, std::size_t& badOffset);
-
 // Inside double quotes, exact bytes: \\ \" \t \n \r and \xHH for every other
 // byte below 0x20 or from 0x7F up.
 std::string EscapeForQuotes(const std::string& bytes);

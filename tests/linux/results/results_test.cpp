@@ -10,7 +10,7 @@
 #include "acquire/fetch_standings.h"
 #include "acquire/standings_extractor.h"
 #include "acquire/standings_table.h"
-#include "results/latin1_text.h"
+#include "app/latin1.h"
 #include "results/league_files.h"
 #include "results/league_table.h"
 #include "results/match_results.h"
