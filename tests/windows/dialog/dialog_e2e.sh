@@ -63,6 +63,8 @@ wait_exit() {
 }
 
 start_server() {
+  # There before the server writes to it: the first look must not fail.
+  : >"$work/serve.log"
   # The snapshot of the sources: the site never reaches for the network.
   "$SCORVANE" serve --port 0 --results "$(dirname "${BASH_SOURCE[0]}")/../../../data/football.json" 2>"$work/serve.log" &
   server=$!
