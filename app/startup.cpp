@@ -40,9 +40,12 @@ std::string EncodeUrlComponent(const std::string& text) {
     return out;
 }
 
+std::string StandingsPagePath(const std::string& code) {
+    return kStandingsPathPrefix + EncodeUrlComponent(code) + kStandingsPathSuffix;
+}
+
 std::string ComposeStandingsUrl(const std::string& server, const std::string& code) {
-    return std::string("http://") + server + kStandingsPathPrefix + EncodeUrlComponent(code) +
-           kStandingsPathSuffix;
+    return "http://" + server + StandingsPagePath(code);
 }
 
 bool RunStartup(StartupHost& host, const std::string& commandLine, std::string& championship) {

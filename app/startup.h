@@ -28,7 +28,12 @@ RunMode ParseCommandLine(const std::string& commandLine);
 // from user-writable storage cannot change the request line.
 std::string EncodeUrlComponent(const std::string& text);
 
-// "http://" + server + prefix + encoded code + suffix.
+// The standings page's path on a site, prefix + encoded code + suffix: the
+// one place it is spelled, for the savers that read it and the tools that
+// write and serve it.
+std::string StandingsPagePath(const std::string& code);
+
+// "http://" + server + StandingsPagePath(code).
 std::string ComposeStandingsUrl(const std::string& server, const std::string& code);
 
 // What a platform supplies to start-up.

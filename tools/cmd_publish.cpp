@@ -12,6 +12,7 @@
 #include <set>
 
 #include "app/association_table.h"
+#include "app/startup.h"
 #include "tools/results_site.h"
 #include "tools/tool_command.h"
 #include "tools/tool_util.h"
@@ -158,14 +159,17 @@ int RunPublish(int argc, char** argv) {
         return kExitFailure;
     }
     chmod(staging.c_str(), 0755);
-    bool ok = MakeFolder(staging + "/associations", error);
+    bool ok = true;
     std::vector<const League*> pages;
     for (const RealLeague& l : leagues) pages.push_back(&l.league);
     for (const League& l : madeUpLeagues) pages.push_back(&l);
     for (const League* l : pages) {
-        const std::string folder = staging + "/associations/association=" + l->code;
-        ok = ok && MakeFolder(folder, error) && MakeFolder(folder + "/nationalleague", error) &&
-             WriteFile(folder + "/nationalleague/standings.html", RenderStandingsPage(*l), error);
+        // The page where the site serves it: each folder on its path in turn.
+        const std::string page = staging + StandingsPagePath(l->code);
+        for (std::size_t at = page.find('/', staging.size() + 1); ok && at != std::string::npos;
+             at = page.find('/', at + 1))
+            ok = MakeFolder(page.substr(0, at), error);
+        ok = ok && WriteFile(page, RenderStandingsPage(*l), error);
     }
     ok = ok && WriteFile(staging + "/index.html", RenderIndexPage(leagues, madeUp), error);
     struct stat st;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <set>
 
+#include "app/startup.h"
 #include "tools/tool_util.h"
 
 const char* const kLeagueHeaderTexts[11] = {"Pos.", "Trend", "Club", "P",  "W",  "D",
@@ -379,7 +380,7 @@ std::string RenderStandingsPage(const League& league) {
     line("<ul class=\"menu\">");
     line("<li><a href=\"/\">Home</a></li>");
     line("<li><a href=\"" + base + "/index.html\">" + assoc + "</a></li>");
-    line("<li class=\"active\"><a href=\"" + base + "/nationalleague/standings.html\">Standings</a></li>");
+    line("<li class=\"active\"><a href=\"" + StandingsPagePath(league.code) + "\">Standings</a></li>");
     line("<li><a href=\"" + base + "/nationalleague/fixtures.html\">Fixtures &amp; results</a></li>");
     line("<li><a href=\"" + base + "/nationalleague/scorers.html\">Top scorers</a></li>");
     line("</ul>");

@@ -16,6 +16,7 @@
 #include "app/profile.h"
 #include "results/open_results.h"
 #include "app/latin1.h"
+#include "app/startup.h"
 #include "results/match_results.h"
 #include "tools/tool_util.h"
 
@@ -381,7 +382,7 @@ std::string RenderIndexPage(const std::vector<RealLeague>& leagues, bool madeUp)
     line("<h2>With results</h2>");
     line("<ul>");
     for (const RealLeague& l : leagues) {
-        line("<li><a href=\"associations/association=" + l.code + "/nationalleague/standings.html\">" +
+        line("<li><a href=\"" + StandingsPagePath(l.code).substr(1) + "\">" +
              EncodePageText(l.league.association) + "</a> &middot; " + EncodePageText(l.league.competition) +
              " (" + l.code + ", " + std::to_string(l.league.teams.size()) + " clubs" +
              (l.league.newestResult.empty() ? std::string() : ", newest result " + l.league.newestResult) + ")</li>");
