@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """The one table of `make bench`: measure, Scorvane, peer, ratio, goal, met.
 
-Reads the JSON of scorvane_bench (Google Benchmark's --benchmark_out) and of
-saver_run.py. Every ratio is taken between figures of the same run.
-Parsing figures are CPU time, the median of the repetitions; MB is 10^6
-bytes, MiB 2^20.
+Reads the JSON of scorvane_bench (Google Benchmark's --benchmark_out), of
+saver_run.py and of serve_peer.py. Every ratio is taken between figures of
+the same run. Parsing figures are CPU time, the median of the repetitions;
+MB is 10^6 bytes, MiB 2^20.
 
-  table.py BENCH.json SAVER.json [--markdown FILE]
+  table.py [BENCH.json SAVER.json] [--http HTTP.json] [--markdown FILE]
 """
 
 import argparse
@@ -86,6 +86,34 @@ def times(x):
 
 def verdict(ok):
     return "yes" if ok else "NO"
+
+
+def http_rows(h):
+    """`scorvane serve` against nginx on the same page."""
+    rows = []
+    limit = h["limit"]
+    ours, theirs = h["sides"]["serve"], h["sides"]["nginx"]
+    for c in sorted(ours, key=int):
+        n = int(c)
+        a, b = ours[c], theirs[c]
+        ratio = a["rps_median"] / b["rps_median"] if b["rps_median"] else 0.0
+        goal = ">= 0.5x" if n == 32 else "(no goal)"
+        where = "below" if n < limit else "at" if n == limit else "above"
+        rows.append((f"serve vs nginx (1 worker), page {size(h['bytes'])}, {n} connections ({where} the limit of "
+                     f"{limit}): requests/s, median of {h['rounds']}", f"{a['rps_median']:.0f}",
+                     f"{b['rps_median']:.0f}", times(ratio), goal, verdict(ratio >= 0.5) if n == 32 else "-"))
+        errors = sum(a["socket_errors"].values())
+        peer_errors = sum(b["socket_errors"].values())
+        if n <= limit:
+            goal, met = "0 / 0", verdict(a["non200"] == 0 and errors == 0)
+        else:
+            goal, met = "busy (503) / 0", verdict(errors == 0)
+        rows.append((f"same: answers other than 200 / socket errors, of {a['requests']} and {b['requests']}",
+                     f"{a['non200']} / {errors}", f"{b['non200']} / {peer_errors}", "-", goal, met))
+        rows.append(("same: server CPU per request", us(a["cpu_us_per_request"]), us(b["cpu_us_per_request"]),
+                     times(a["cpu_us_per_request"] / b["cpu_us_per_request"]) if b["cpu_us_per_request"] else "-",
+                     "(no goal)", "-"))
+    return rows
 
 
 def build_rows(b, s):
@@ -244,17 +272,25 @@ def markdown(rows):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("bench_json")
-    parser.add_argument("saver_json")
+    parser.add_argument("bench_json", nargs="?")
+    parser.add_argument("saver_json", nargs="?")
+    parser.add_argument("--http", help="the figures of serve_peer.py")
     parser.add_argument("--markdown", help="also write the table as Markdown to this file")
     args = parser.parse_args()
-    with open(args.saver_json) as f:
-        saver = json.load(f)
-    try:
-        rows = build_rows(Figures(args.bench_json), saver)
-    except KeyError as missing:
-        print(f"table.py: no figure for {missing} in {args.bench_json}", file=sys.stderr)
-        return 1
+    if (args.bench_json is None) != (args.saver_json is None) or (args.bench_json is None and args.http is None):
+        parser.error("BENCH.json and SAVER.json go together, and one of them or --http is needed")
+    rows = []
+    if args.bench_json is not None:
+        with open(args.saver_json) as f:
+            saver = json.load(f)
+        try:
+            rows = build_rows(Figures(args.bench_json), saver)
+        except KeyError as missing:
+            print(f"table.py: no figure for {missing} in {args.bench_json}", file=sys.stderr)
+            return 1
+    if args.http is not None:
+        with open(args.http) as f:
+            rows += http_rows(json.load(f))
     print(plain(rows))
     if args.markdown:
         with open(args.markdown, "w") as f:

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -27,10 +28,12 @@
 namespace {
 
 const char kUsageHead[] =
-    "usage: scorvane serve [--bind ADDR] [--port N] [--results SRC] [--season S]\n"
-    "                      [--adjust FILE] [--names FILE] [--leagues FILE]\n"
-    "                      [--refresh MINUTES] [--made-up]\n"
-    "       scorvane serve [--bind ADDR] [--port N] --data DIR\n"
+    "usage: scorvane serve [--bind ADDR] [--port N] [--max-connections N]\n"
+    "                      [--results SRC] [--season S] [--adjust FILE]\n"
+    "                      [--names FILE] [--leagues FILE] [--refresh MINUTES]\n"
+    "                      [--made-up]\n"
+    "       scorvane serve [--bind ADDR] [--port N] [--max-connections N]\n"
+    "                      --data DIR\n"
     "\n"
     "Serves the standings page of every association whose league the results\n"
     "have at\n"
@@ -38,10 +41,17 @@ const char kUsageHead[] =
     "(and at /index.html the associations with a table and those without one,\n"
     "and the date of the newest result), 404 for anything else, until\n"
     "interrupted (SIGINT or SIGTERM). Pages carry Last-Modified, ETag and\n"
-    "Cache-Control; conditional requests are answered 304.\n"
+    "Cache-Control; conditional requests are answered 304. Each page is made\n"
+    "when its table changes and answered from memory.\n"
     "\n"
     "  --bind ADDR      address to listen on (default 127.0.0.1)\n"
-    "  --port N         port to listen on, 0 for any free one (default 8080)\n";
+    "  --port N         port to listen on, 0 for any free one (default 8080)\n"
+    "  --max-connections N  connections served at once, from 1 to 4096\n"
+    "                   (default 64); a client beyond them is answered 503\n"
+    "                   with Retry-After. A connection has 10 s from its\n"
+    "                   start, and again from each answer, to its next\n"
+    "                   answer; HTTP/1.1 clients keep theirs open between\n"
+    "                   requests, HTTP/1.0 ones are closed after one.\n";
 const char kUsageTail[] =
     "  --refresh MINUTES  read the results again this often (default 60; may\n"
     "                   be a fraction; 0 never). A failed refresh keeps the\n"
@@ -98,17 +108,21 @@ std::string CodeOfPath(const std::string& path) {
 }
 
 HttpResponse NotFound() {
-    return {404, "text/html; charset=iso-8859-1",
-            "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1>"
-            "<p>There is no page at this address.</p></body></html>\r\n",
-            {}};
+    static const std::shared_ptr<const PreparedResponse> page = PreparedResponse::Make(
+        {404, "text/html; charset=iso-8859-1",
+         "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1>"
+         "<p>There is no page at this address.</p></body></html>\r\n",
+         {}, {}});
+    HttpResponse r;
+    r.prepared = page;
+    return r;
 }
 
 HttpResponse ServerError(const std::string& message) {
     return {500, "text/html; charset=iso-8859-1",
             "<html><head><title>500 Internal Server Error</title></head><body><h1>Internal Server Error</h1><p>" +
                 EncodePageText(message) + "</p></body></html>\r\n",
-            {}};
+            {}, {}};
 }
 
 // Reads DIR/CODE.csv and when it last changed; 0 when read, else the status
@@ -156,17 +170,29 @@ std::string EntityTag(const std::string& body) {
     return text;
 }
 
+// A page as it goes out: its answer and its 304 made once, with the
+// headers that let a cache in front keep it, and shared by every request
+// until the table changes.
 struct Page {
     std::string body;
     std::string etag;
     std::time_t modified = 0;
+    std::shared_ptr<const PreparedResponse> ok;
+    std::shared_ptr<const PreparedResponse> notModified;
 };
+using PagePtr = std::shared_ptr<const Page>;
 
-Page MakePage(std::string body, std::time_t modified) {
-    Page p;
-    p.etag = EntityTag(body);
-    p.body = std::move(body);
-    p.modified = modified;
+PagePtr MakePage(std::string body, std::time_t modified) {
+    auto p = std::make_shared<Page>();
+    p->etag = EntityTag(body);
+    p->modified = modified;
+    HttpResponse r{200, "text/html; charset=iso-8859-1", std::move(body), {}, {}};
+    r.headers = {{"ETag", p->etag}, {"Last-Modified", HttpDate(modified)}, {"Cache-Control", "public, max-age=60"}};
+    p->ok = PreparedResponse::Make(r);
+    p->body = std::move(r.body);
+    r.status = 304;
+    r.body.clear();
+    p->notModified = PreparedResponse::Make(r);
     return p;
 }
 
@@ -183,12 +209,8 @@ bool TagListed(const std::string& header, const std::string& etag) {
     return false;
 }
 
-// A page with the headers that let a cache in front keep it, or 304 when
-// the client's copy is still good.
+// The page, or 304 when the client's copy is still good.
 HttpResponse Cached(const HttpRequest& request, const Page& page) {
-    HttpResponse r{200, "text/html; charset=iso-8859-1", page.body, {}};
-    r.headers = {{"ETag", page.etag}, {"Last-Modified", HttpDate(page.modified)},
-                 {"Cache-Control", "public, max-age=60"}};
     bool fresh = false;
     if (!request.ifNoneMatch.empty()) {
         fresh = TagListed(request.ifNoneMatch, page.etag);
@@ -196,10 +218,8 @@ HttpResponse Cached(const HttpRequest& request, const Page& page) {
         const std::time_t since = ParseHttpDate(request.ifModifiedSince);
         fresh = since >= 0 && page.modified <= since;
     }
-    if (fresh) {
-        r.status = 304;
-        r.body.clear();
-    }
+    HttpResponse r;
+    r.prepared = fresh ? page.notModified : page.ok;
     return r;
 }
 
@@ -230,18 +250,30 @@ public:
         if (worker_.joinable()) worker_.join();
     }
 
-    // False when the code has no real table.
-    bool Find(const std::string& code, Page& page) {
+    // Null when the code has no real table.
+    PagePtr Find(const std::string& code) {
         std::lock_guard<std::mutex> lock(mutex_);
         const auto found = served_.find(code);
-        if (found == served_.end()) return false;
-        page = found->second.page;
-        return true;
+        return found == served_.end() ? nullptr : found->second.page;
     }
 
-    Page Index() {
+    PagePtr Index() {
         std::lock_guard<std::mutex> lock(mutex_);
         return index_;
+    }
+
+    // The same league for the same code in every run: its page changed
+    // when the program did, and is made on its first request.
+    PagePtr MadeUpPage(const std::string& code, std::time_t started) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const auto found = madeUpPages_.find(code);
+            if (found != madeUpPages_.end()) return found->second;
+        }
+        PagePtr page =
+            MakePage(RenderStandingsPage(GenerateLeague(code, AssociationNameForCode(code.c_str()))), started);
+        std::lock_guard<std::mutex> lock(mutex_);
+        return madeUpPages_.emplace(code, std::move(page)).first->second;
     }
 
     bool MadeUp() const { return madeUp_; }
@@ -254,7 +286,7 @@ private:
 
     struct Served {
         RealLeague league;
-        Page page;
+        PagePtr page;
     };
 
     void Run() {
@@ -275,7 +307,7 @@ private:
     }
 
     static std::string Describe(const Served& s) {
-        return s.league.from == RealLeague::From::Source ? "the table of " + HttpDate(s.page.modified)
+        return s.league.from == RealLeague::From::Source ? "the table of " + HttpDate(s.page->modified)
                                                          : DescribeOrigin(s.league);
     }
 
@@ -290,14 +322,14 @@ private:
             const auto had = served_.find(code);
             if (read.status == ResultsReader::Status::Loaded) {
                 std::string body = RenderStandingsPage(read.league.league);
-                const bool changed = had == served_.end() || had->second.page.body != body;
+                const bool changed = had == served_.end() || had->second.page->body != body;
                 if (pass != Pass::Start) {
                     if (had == served_.end() || had->second.league.from != read.league.from)
                         Log("scorvane serve: " + code + ": table from " + DescribeOrigin(read.league));
                     else if (changed)
                         Log("scorvane serve: " + code + ": new table from " + read.league.origin);
                 }
-                Page page = changed ? MakePage(std::move(body), now) : had->second.page;
+                PagePtr page = changed ? MakePage(std::move(body), now) : had->second.page;
                 served_[code] = Served{read.league, std::move(page)};
                 continue;
             }
@@ -322,7 +354,7 @@ private:
             if (const auto found = served_.find(m.code); found != served_.end()) all.push_back(found->second.league);
         }
         std::string body = RenderIndexPage(all, madeUp_);
-        if (body != index_.body) index_ = MakePage(std::move(body), now);
+        if (!index_ || body != index_->body) index_ = MakePage(std::move(body), now);
     }
 
     ResultsReader reader_;
@@ -332,45 +364,69 @@ private:
     std::condition_variable wake_;
     bool stopping_ = false;
     std::map<std::string, Served> served_;
-    Page index_;
+    PagePtr index_;
+    std::map<std::string, PagePtr> madeUpPages_;
     std::thread worker_;
 };
 
-HttpResponse Answer(const HttpRequest& request, const std::string& dataDir, RealSite* site, std::time_t started) {
-    if (site != nullptr && request.path == "/index.html") return Cached(request, site->Index());
+// The pages of a --data folder, made again when a file's content or time
+// changes: the file is read for every request, the page is not.
+class CsvPages {
+public:
+    explicit CsvPages(std::string folder) : folder_(std::move(folder)) {}
+
+    HttpResponse Answer(const HttpRequest& request, const std::string& code) {
+        const std::string file = folder_ + "/" + code + ".csv";
+        std::string csv, error;
+        std::time_t modified = 0;
+        const int status = ReadCsv(file, csv, modified, error);
+        if (status == 404) {
+            Log("scorvane serve: " + file + ": " + error);
+            return NotFound();
+        }
+        if (status != 0) {
+            Log("scorvane serve: " + file + ": " + error);
+            return ServerError(code + ".csv: " + error);
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const auto found = pages_.find(code);
+            if (found != pages_.end() && found->second.csv == csv && found->second.page->modified == modified)
+                return Cached(request, *found->second.page);
+        }
+        League league;
+        if (!ParseLeagueCsv(csv, league, error)) {
+            Log("scorvane serve: " + file + ": " + error);
+            return ServerError(code + ".csv: " + error);
+        }
+        league.code = code;
+        league.association = AssociationNameForCode(code.c_str());
+        // The page is the file's: it changed when the file did, whenever the
+        // server started.
+        PagePtr page = MakePage(RenderStandingsPage(league), modified);
+        std::lock_guard<std::mutex> lock(mutex_);
+        pages_[code] = Entry{std::move(csv), page};
+        return Cached(request, *page);
+    }
+
+private:
+    struct Entry {
+        std::string csv;
+        PagePtr page;
+    };
+    const std::string folder_;
+    std::mutex mutex_;
+    std::map<std::string, Entry> pages_;
+};
+
+HttpResponse Answer(const HttpRequest& request, CsvPages* csv, RealSite* site, std::time_t started) {
+    if (site != nullptr && request.path == "/index.html") return Cached(request, *site->Index());
     const std::string code = CodeOfPath(request.path);
     if (code.empty()) return NotFound();
-    League league;
-    if (site != nullptr) {
-        Page page;
-        if (site->Find(code, page)) return Cached(request, page);
-        if (!site->MadeUp()) return NotFound();
-        // The same league for the same code in every run: its page changed
-        // when the program did.
-        league = GenerateLeague(code, AssociationNameForCode(code.c_str()));
-        return Cached(request, MakePage(RenderStandingsPage(league), started));
-    }
-    const std::string file = dataDir + "/" + code + ".csv";
-    std::string csv, error;
-    std::time_t modified = 0;
-    const int status = ReadCsv(file, csv, modified, error);
-    if (status == 404) {
-        Log("scorvane serve: " + file + ": " + error);
-        return NotFound();
-    }
-    if (status == 0 && !ParseLeagueCsv(csv, league, error)) {
-        Log("scorvane serve: " + file + ": " + error);
-        return ServerError(code + ".csv: " + error);
-    }
-    if (status != 0) {
-        Log("scorvane serve: " + file + ": " + error);
-        return ServerError(code + ".csv: " + error);
-    }
-    league.code = code;
-    league.association = AssociationNameForCode(code.c_str());
-    // The page is the file's: it changed when the file did, whenever the
-    // server started.
-    return Cached(request, MakePage(RenderStandingsPage(league), modified));
+    if (site == nullptr) return csv->Answer(request, code);
+    if (const PagePtr page = site->Find(code)) return Cached(request, *page);
+    if (!site->MadeUp()) return NotFound();
+    return Cached(request, *site->MadeUpPage(code, started));
 }
 
 int RunServe(int argc, char** argv) {
@@ -379,6 +435,7 @@ int RunServe(int argc, char** argv) {
     const int status = ParseCommandLine(args, "serve", argc, argv,
                                         {{"--bind", true},
                                          {"--port", true},
+                                         {"--max-connections", true},
                                          {"--data", true},
                                          {"--results", true},
                                          {"--season", true},
@@ -398,6 +455,13 @@ int RunServe(int argc, char** argv) {
     long port = 8080;
     if (args.Has("--port") && !ParseInteger(args.Value("--port"), 0, 65535, port)) {
         PrintError("serve", "port '" + args.Value("--port") + "' is not a number from 0 to 65535");
+        return kExitUsage;
+    }
+    long maxConnections = HttpServer::kDefaultMaxConnections;
+    if (args.Has("--max-connections") &&
+        !ParseInteger(args.Value("--max-connections"), 1, HttpServer::kMaxMaxConnections, maxConnections)) {
+        PrintError("serve", "connection limit '" + args.Value("--max-connections") + "' is not a number from 1 to " +
+                                std::to_string(HttpServer::kMaxMaxConnections));
         return kExitUsage;
     }
     const std::string bind = args.Value("--bind", "127.0.0.1");
@@ -445,7 +509,7 @@ int RunServe(int argc, char** argv) {
         site = std::make_unique<RealSite>(std::move(options), args.Has("--made-up"), refresh);
     }
 
-    HttpServer server;
+    HttpServer server(static_cast<int>(maxConnections));
     if (!server.Listen(bind, static_cast<int>(port), error)) {
         PrintError("serve", error);
         return kExitFailure;
@@ -465,8 +529,9 @@ int RunServe(int argc, char** argv) {
     Log("scorvane serve: listening on " + server.BoundAddress());
     const std::time_t started = std::time(nullptr);
     RealSite* real = site.get();
-    const HttpServer::Handler handler = [&dataDir, real, started](const HttpRequest& r) {
-        return Answer(r, dataDir, real, started);
+    CsvPages csv(dataDir);
+    const HttpServer::Handler handler = [&csv, real, started](const HttpRequest& r) {
+        return Answer(r, &csv, real, started);
     };
     const HttpServer::Log log = Log;
     const bool served = server.Serve(handler, stopPipe[0], log, error);
