@@ -146,7 +146,8 @@ private:
     // draw is done and recorded anew.
     const Memo* Recall(const DrawKey& key, std::uint64_t hash);
     bool StillOnCanvas(const Memo& memo) const;
-    void Keep(const Memo& memo, std::uint64_t hash);
+    // Inline (soft_canvas_parts.h): every skipped draw goes through it.
+    inline void Keep(const Memo& memo, std::uint64_t hash);
     void Remember(const DrawKey& key, std::uint64_t hash, const Rect& covered);
     void ForgetDraws();
 

@@ -1,11 +1,16 @@
 #include "platform/x11/x11_presenter.h"
 
+#include <dlfcn.h>
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
+#include <cstdlib>
 
 #include "platform/soft/pixel_scale.h"
 #include "platform/soft/soft_canvas.h"
@@ -38,11 +43,72 @@ void MaskShape(unsigned long mask, int& shift, int& bits) {
 
 namespace {
 
-// A System V segment the server has attached, detached (once the server has
-// let go of it) and unmapped with its owner.
+// MIT-SHM 1.2 takes an image's memory as a file descriptor, which nothing
+// outlives: the memory goes when the last of this process and the server
+// lets go of it, however either ends. Xlib has no call for the request; it
+// goes through the XCB side of the connection. The two small libraries that
+// carry it are looked up when first wanted, so that a machine without them
+// still runs, on System V segments.
+class FdAttacher {
+public:
+    // Null where the libraries are missing.
+    static const FdAttacher* Get() {
+        static const FdAttacher attacher;
+        return attacher.check_ != nullptr ? &attacher : nullptr;
+    }
+
+    // Attaches `fd` (which is the connection's from now on, whatever the
+    // outcome) as `segment`; false when the server refused it.
+    bool Attach(Display* display, ShmSeg segment, int fd) const {
+        xcb_connection_t* connection = connection_(display);
+        if (connection == nullptr) {
+            close(fd);
+            return false;
+        }
+        xcb_generic_error_t* error = check_(connection, attachFd_(connection, static_cast<std::uint32_t>(segment), fd, 0));
+        if (error == nullptr) return true;
+        std::free(error);
+        return false;
+    }
+
+private:
+    FdAttacher() {
+        // Left loaded for the life of the process: the functions are kept.
+        void* xlibXcb = dlopen("libX11-xcb.so.1", RTLD_NOW | RTLD_LOCAL);
+        void* shm = xlibXcb != nullptr ? dlopen("libxcb-shm.so.0", RTLD_NOW | RTLD_LOCAL) : nullptr;
+        if (shm == nullptr) return;
+        connection_ = reinterpret_cast<Connection>(dlsym(xlibXcb, "XGetXCBConnection"));
+        attachFd_ = reinterpret_cast<AttachFd>(dlsym(shm, "xcb_shm_attach_fd_checked"));
+        // From libxcb itself, which libxcb-shm brings.
+        if (connection_ != nullptr && attachFd_ != nullptr)
+            check_ = reinterpret_cast<Check>(dlsym(shm, "xcb_request_check"));
+    }
+
+    using Connection = xcb_connection_t* (*)(Display*);
+    using AttachFd = xcb_void_cookie_t (*)(xcb_connection_t*, std::uint32_t, std::int32_t, std::uint8_t);
+    using Check = xcb_generic_error_t* (*)(xcb_connection_t*, xcb_void_cookie_t);
+    Connection connection_ = nullptr;
+    AttachFd attachFd_ = nullptr;
+    Check check_ = nullptr;
+};
+
+// Whether the server is on this machine: only a local socket carries a file
+// descriptor.
+bool LocalServer(Display* display) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    return getsockname(ConnectionNumber(display), reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+           address.ss_family == AF_UNIX;
+}
+
+// Memory the server maps too, detached (once the server has let go of it)
+// and unmapped with its owner: a file of no name handed over as a descriptor
+// where the server takes one, else a System V segment.
 struct SharedSegment {
     Display* display = nullptr;
     XShmSegmentInfo info{};
+    std::size_t size = 0;
+    bool passedFd = false;  // mapped from a descriptor, not attached with shmat
     bool attached = false;
 
     SharedSegment() {
@@ -54,37 +120,77 @@ struct SharedSegment {
             XShmDetach(display, &info);
             XSync(display, False);
         }
-        if (info.shmaddr != nullptr) shmdt(info.shmaddr);
+        if (info.shmaddr == nullptr) return;
+        if (passedFd)
+            munmap(info.shmaddr, size);
+        else
+            shmdt(info.shmaddr);
     }
     SharedSegment(const SharedSegment&) = delete;
     SharedSegment& operator=(const SharedSegment&) = delete;
 
-    // `size` bytes of zeros the server may write; false when the system or
-    // the server (one on another machine: BadAccess) refuses.
-    bool Attach(Display* d, std::size_t size) {
+    // `bytes` bytes of zeros the server may write, passed as a descriptor
+    // when `fds` names the way; false when the system or the server (one on
+    // another machine: BadAccess) refuses both ways.
+    bool Attach(Display* d, std::size_t bytes, const FdAttacher* fds) {
         display = d;
-        info.shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-        if (info.shmid < 0) return false;
-        void* address = shmat(info.shmid, nullptr, 0);
-        if (address == reinterpret_cast<void*>(-1)) {
-            shmctl(info.shmid, IPC_RMID, nullptr);
+        size = bytes;
+        info.readOnly = False;
+        return (fds != nullptr && AttachFd(*fds)) || AttachSystemV();
+    }
+
+private:
+    bool AttachFd(const FdAttacher& fds) {
+        // Close-on-exec: the download process must not hold it.
+        const int fd = memfd_create("x11-image", MFD_CLOEXEC);
+        if (fd < 0) return false;
+        void* address = ftruncate(fd, static_cast<off_t>(size)) == 0
+                            ? mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
+                            : MAP_FAILED;
+        if (address == MAP_FAILED) {
+            close(fd);
             return false;
         }
         info.shmaddr = static_cast<char*>(address);
-        info.readOnly = False;
-        std::memset(address, 0, size);
+        info.shmseg = XAllocID(display);
+        if (!fds.Attach(display, info.shmseg, fd)) {
+            munmap(address, size);
+            info.shmaddr = nullptr;
+            return false;
+        }
+        passedFd = attached = true;
+        return true;
+    }
+
+    bool AttachSystemV() {
+        info.shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+        if (info.shmid < 0) return false;
+        void* address = shmat(info.shmid, nullptr, 0);
+        // Marked for removal before anything else, so that it goes with the
+        // last of this process and the server to let go of it, however they
+        // end: until then a kill leaves it behind for good. Linux lets the
+        // server attach a segment so marked; elsewhere that waits until the
+        // server holds it.
+        if (kRemoveBeforeServerAttaches || address == reinterpret_cast<void*>(-1))
+            shmctl(info.shmid, IPC_RMID, nullptr);
+        if (address == reinterpret_cast<void*>(-1)) return false;
+        info.shmaddr = static_cast<char*>(address);
         bool failed;
         {
             XErrorTrap trap(display);
             XShmAttach(display, &info);
             failed = trap.Failed();
         }
-        // Marked for removal at once, so that it cannot outlive the process
-        // however the process ends.
-        shmctl(info.shmid, IPC_RMID, nullptr);
+        if (!kRemoveBeforeServerAttaches) shmctl(info.shmid, IPC_RMID, nullptr);
         attached = !failed;
         return attached;
     }
+
+#if defined(__linux__)
+    static constexpr bool kRemoveBeforeServerAttaches = true;
+#else
+    static constexpr bool kRemoveBeforeServerAttaches = false;
+#endif
 };
 
 // The pixels of our images belong to a segment or a vector: only the
@@ -103,13 +209,14 @@ struct X11Presenter::ShmImage {
     SharedSegment segment;
     ImageStruct image;
 
-    static std::unique_ptr<ShmImage> Create(Display* display, Visual* visual, int depth, int width, int height) {
+    static std::unique_ptr<ShmImage> Create(Display* display, Visual* visual, int depth, int width, int height,
+                                            const FdAttacher* fds) {
         auto s = std::make_unique<ShmImage>();
         s->image.reset(XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
                                        &s->segment.info, static_cast<unsigned>(width), static_cast<unsigned>(height)));
         if (!s->image) return nullptr;
         const std::size_t size = static_cast<std::size_t>(s->image->bytes_per_line) * static_cast<std::size_t>(height);
-        if (!s->segment.Attach(display, size)) return nullptr;
+        if (!s->segment.Attach(display, size, fds)) return nullptr;
         s->image->data = s->segment.info.shmaddr;
         return s;
     }
@@ -147,7 +254,7 @@ struct X11Presenter::Fence {
 
     // Null where the server keeps no pixmaps in shared memory or lays their
     // pixels out otherwise than this process would read them.
-    static std::unique_ptr<Fence> Create(Display* display, Drawable drawable, int depth) {
+    static std::unique_ptr<Fence> Create(Display* display, Drawable drawable, int depth, const FdAttacher* fds) {
         // The format is 0 where the server keeps no shared pixmaps.
         if (XShmPixmapFormat(display) != ZPixmap || depth < 8) return nullptr;
         const int hostOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
@@ -165,7 +272,7 @@ struct X11Presenter::Fence {
         // Up to sixteen bits are plenty: nothing is drawn while a value is
         // outstanding, so only an exposure's puts can queue behind it.
         f->mask = depth >= 16 ? 0xFFFFu : (1u << depth) - 1;
-        if (!f->segment.Attach(display, 4096)) return nullptr;
+        if (!f->segment.Attach(display, 4096, fds)) return nullptr;
         XErrorTrap trap(display);
         f->pixmap = OwnedPixmap(XShmCreatePixmap(display, drawable, f->segment.info.shmaddr, &f->segment.info, 1, 1,
                                                  static_cast<unsigned>(depth)),
@@ -200,6 +307,10 @@ X11Presenter::X11Presenter(Display* display, Window window, GC gc, Visual* visua
     : display_(display), window_(window), gc_(gc), visual_(visual), depth_(depth), shmAllowed_(allowShm) {
     if (shmAllowed_ && XShmQueryExtension(display_)) {
         shmCompletionType_ = XShmGetEventBase(display_) + ShmCompletion;
+        int major = 0, minor = 0;
+        Bool pixmaps = False;
+        fdsOffered_ = XShmQueryVersion(display_, &major, &minor, &pixmaps) && (major > 1 || (major == 1 && minor >= 2)) &&
+                      LocalServer(display_);
     } else {
         shmAllowed_ = false;
     }
@@ -213,6 +324,8 @@ X11Presenter::X11Presenter(Display* display, Window window, GC gc, Visual* visua
 }
 
 X11Presenter::~X11Presenter() = default;
+
+bool X11Presenter::PassedFd() const { return shm_ && shm_->segment.passedFd; }
 
 bool X11Presenter::Busy() const {
     return shmOutstanding_ > 0 || (shm_ && fence_ && !fence_->Passed());
@@ -254,12 +367,15 @@ bool X11Presenter::Resize(int width, int height, int scale) {
     scale_ = std::max(scale, 1);
     if (width_ == 0 || height_ == 0) return false;
     if (shmAllowed_) {
-        shm_ = ShmImage::Create(display_, visual_, depth_, width_, height_);
-        // Refused once, refused for good: the plain path from now on.
+        const FdAttacher* fds = fdsOffered_ && fdsWanted_ ? FdAttacher::Get() : nullptr;
+        shm_ = ShmImage::Create(display_, visual_, depth_, width_, height_, fds);
+        // Refused once, refused for good: the plain path from now on, or
+        // System V segments where the server would not take a descriptor.
         if (!shm_) shmAllowed_ = false;
+        if (shm_ && fds != nullptr && !shm_->segment.passedFd) fdsOffered_ = false;
         if (shm_ && !fenceTried_) {
             fenceTried_ = true;
-            fence_ = Fence::Create(display_, window_, depth_);
+            fence_ = Fence::Create(display_, window_, depth_, fdsOffered_ ? fds : nullptr);
         }
     }
     if (!shm_) plain_ = PlainImage::Create(display_, visual_, depth_, width_, height_);

@@ -73,6 +73,14 @@ public:
     bool HandleEvent(const XEvent& event);
 
     bool UsesShm() const { return shm_ != nullptr; }
+    // Whether the shared images' memory may go to the server as a file
+    // descriptor (MIT-SHM 1.2, a server on this machine), which nothing
+    // outlives; on by default. Otherwise, and where the server takes none,
+    // it is a System V segment, marked for removal as soon as it is attached
+    // here. From the next Resize on.
+    void SetPassFds(bool on) { fdsWanted_ = on; }
+    // Whether the shared image's memory went as a file descriptor.
+    bool PassedFd() const;
     // Counters since construction, for the trace and the benchmarks.
     std::uint64_t PutCount() const { return puts_; }
     std::uint64_t PixelsSent() const { return pixelsSent_; }
@@ -100,6 +108,8 @@ private:
     Visual* visual_;
     int depth_;
     bool shmAllowed_;
+    bool fdsOffered_ = false;  // the server takes memory as a file descriptor
+    bool fdsWanted_ = true;
     int shmCompletionType_ = -1;
     int width_ = 0;
     int height_ = 0;

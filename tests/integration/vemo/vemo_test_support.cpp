@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/shm.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -240,6 +241,24 @@ std::string WriteProfile(const TempDir& dir, const std::string& server, const st
     if (!championship.empty()) ini += "Championship=" + championship + "\n";
     WriteFile(cfg + "/vemo/vemo.ini", ini);
     return cfg;
+}
+
+std::vector<Segment> SegmentsMadeBy(pid_t creator) {
+    std::vector<Segment> out;
+    std::istringstream in(ReadFile("/proc/sysvipc/shm"));
+    std::string line;
+    std::getline(in, line);  // the header
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        long long key = 0, size = 0;
+        std::string mode;
+        pid_t made = 0, last = 0;
+        Segment s;
+        if (!(fields >> key >> s.id >> mode >> size >> made >> last >> s.attached) || made != creator) continue;
+        s.removing = (std::stoul(mode, nullptr, 8) & SHM_DEST) != 0;
+        out.push_back(s);
+    }
+    return out;
 }
 
 namespace {

@@ -117,6 +117,16 @@ bool WaitFor(F done, std::chrono::milliseconds timeout,
 
 void SleepMs(int ms);
 
+// A System V shared-memory segment, as /proc/sysvipc/shm lists it.
+struct Segment {
+    int id = -1;
+    bool removing = false;  // goes by itself once nobody has it attached
+    int attached = 0;       // processes that have it attached
+};
+
+// The segments that process `creator` made and that still exist.
+std::vector<Segment> SegmentsMadeBy(pid_t creator);
+
 // One drawing operation of a vemo trace file.
 struct TraceText {
     int left = 0, top = 0, right = 0, bottom = 0;

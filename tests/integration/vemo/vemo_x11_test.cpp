@@ -942,7 +942,7 @@ struct PresentedWindow {
     std::unique_ptr<X11Presenter> presenter;
     SoftCanvas canvas{1, 1};
 
-    PresentedWindow(Display* d, Window root) : display(d) {
+    PresentedWindow(Display* d, Window root, bool passFds = true) : display(d) {
         const int screen = DefaultScreen(d);
         window = XCreateSimpleWindow(d, root, 0, 0, 64, 48, 0, 0, 0);
         XMapWindow(d, window);
@@ -950,6 +950,7 @@ struct PresentedWindow {
         XSync(d, False);
         presenter =
             std::make_unique<X11Presenter>(d, window, gc, DefaultVisual(d, screen), DefaultDepth(d, screen), true);
+        presenter->SetPassFds(passFds);
         if (presenter->Resize(64, 48) && presenter->CanvasMemory() != nullptr)
             canvas.UseMemory(presenter->CanvasMemory(), 64, 48, presenter->CanvasStride());
     }
@@ -1000,6 +1001,46 @@ TEST_F(VemoX11, PresenterSendsOnlyTheChangedPixels) {
     EXPECT_FALSE(p.presenter->Busy());
     EXPECT_EQ(p.OnScreen(12, 12), 0x00FF00u);
     EXPECT_EQ(p.OnScreen(25, 12), 0u);
+}
+
+// The shared memory of the image and of the fence cannot outlive the
+// process: it goes to the server as a file descriptor, which is not kept
+// here, or else as System V segments marked for removal before the server
+// attaches them (which Linux allows). Either way the frames show, and with
+// the presenter the segments are gone.
+TEST_F(VemoX11, PresenterSharesOnlyMemoryThatGoesWithIt) {
+    auto descriptorsOfMemory = [] {
+        int n = 0;
+        std::error_code ec;
+        for (std::filesystem::directory_iterator it("/proc/self/fd", ec), end; !ec && it != end; it.increment(ec))
+            n += std::filesystem::read_symlink(it->path(), ec).string().find("/memfd:") == 0;
+        return n;
+    };
+    for (const bool passFds : {true, false}) {
+        SCOPED_TRACE(passFds ? "file descriptor" : "System V");
+        {
+            PresentedWindow p(display_, root_, passFds);
+            ASSERT_TRUE(p.presenter->UsesShm());
+            EXPECT_EQ(p.presenter->PassedFd(), passFds);
+            EXPECT_EQ(descriptorsOfMemory(), 0);
+            const std::vector<Segment> segments = SegmentsMadeBy(getpid());
+            ASSERT_EQ(segments.size(), passFds ? 0u : 2u);
+            for (const Segment& s : segments) {
+                EXPECT_TRUE(s.removing) << "segment " << s.id;
+                EXPECT_EQ(s.attached, 2) << "segment " << s.id;  // here and in the server
+            }
+            p.Present();
+            p.canvas.FillRect(Rect{10, 10, 20, 15}, Rgb(0, 255, 0));
+            XSync(display_, False);
+            p.TakeEvents();
+            ASSERT_FALSE(p.presenter->Busy());
+            p.Present();
+            XSync(display_, False);
+            EXPECT_EQ(p.OnScreen(12, 12), 0x00FF00u);
+            EXPECT_EQ(p.OnScreen(25, 12), 0u);
+        }
+        EXPECT_TRUE(SegmentsMadeBy(getpid()).empty());
+    }
 }
 
 // The server says it has read a frame by filling a pixel of a shared pixmap:

@@ -97,9 +97,8 @@ bool SamePixels(const SoftCanvas& a, const SoftCanvas& b) {
     return true;
 }
 
-}  // namespace
-
-TEST(SoftGolden, BoardFramesOfSeedOneMatchTheCommittedImages) {
+// Seed 1 played on a 640x480 canvas: frames 150 and 300 are committed.
+void ExpectCommittedFrames() {
     if (std::string why = FontsDiffer(); !why.empty()) FAIL() << "fonts differ from the golden run's: " << why;
     ASSERT_NO_FATAL_FAILURE(LoadGoldenStandings());
 
@@ -117,6 +116,18 @@ TEST(SoftGolden, BoardFramesOfSeedOneMatchTheCommittedImages) {
     }
     layout.FreeResources();
     theStandings.RemoveAll();
+}
+
+}  // namespace
+
+TEST(SoftGolden, BoardFramesOfSeedOneMatchTheCommittedImages) { ExpectCommittedFrames(); }
+
+// The plain loops, all that processors without AVX2 and other architectures
+// have, draw the same frames.
+TEST(SoftGolden, BoardFramesOfSeedOneMatchTheCommittedImagesWithoutTheWideSteps) {
+    const WideStepsBack back;
+    SoftCanvas::SetWideSteps(false);
+    ExpectCommittedFrames();
 }
 
 // A few hundred frames of real scenes on two canvases, one leaving repeated
