@@ -30,21 +30,11 @@ import sys
 import tempfile
 import time
 
-TICKS = os.sysconf("SC_CLK_TCK")
-
+from proc_stat import cpu_seconds
 
 def fail(message):
     print(f"saver_run: {message}", file=sys.stderr)
     sys.exit(1)
-
-
-def cpu_seconds(pid):
-    """User plus system CPU time of a running process, in seconds."""
-    with open(f"/proc/{pid}/stat") as f:
-        stat = f.read()
-    # The command name may hold blanks and parentheses: fields count from the last ")".
-    fields = stat[stat.rindex(")") + 2:].split()
-    return (int(fields[11]) + int(fields[12])) / TICKS
 
 
 def memory_kib(pid):

@@ -30,19 +30,11 @@ import tempfile
 import time
 import urllib.request
 
-TICKS = os.sysconf("SC_CLK_TCK")
-
+from proc_stat import cpu_seconds
 
 def fail(message):
     print(f"serve_peer: {message}", file=sys.stderr)
     sys.exit(1)
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        stat = f.read()
-    fields = stat[stat.rindex(")") + 2:].split()
-    return (int(fields[11]) + int(fields[12])) / TICKS
 
 
 def children(pid):
