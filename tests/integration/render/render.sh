@@ -35,7 +35,11 @@ expect_usage_error() {
 }
 
 # --- A real page, from scorvane serve on loopback.
-"$TOOL" serve --port 0 --results "$(dirname "${BASH_SOURCE[0]}")/../../../data/football.json" 2>"$WORK/serve.log" &
+# The sources' snapshot: the site never reaches for the network. The log is
+# there before the first look for the port.
+snapshot=$(dirname "${BASH_SOURCE[0]}")/../../../data/football.json
+: >"$WORK/serve.log"
+"$TOOL" serve --port 0 --results "$snapshot" 2>"$WORK/serve.log" &
 SERVE_PID=$!
 PORT=
 for _ in $(seq 100); do

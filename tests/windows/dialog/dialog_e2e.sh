@@ -66,7 +66,9 @@ start_server() {
   # There before the server writes to it: the first look must not fail.
   : >"$work/serve.log"
   # The snapshot of the sources: the site never reaches for the network.
-  "$SCORVANE" serve --port 0 --results "$(dirname "${BASH_SOURCE[0]}")/../../../data/football.json" 2>"$work/serve.log" &
+  local snapshot
+  snapshot=$(dirname "${BASH_SOURCE[0]}")/../../../data/football.json
+  "$SCORVANE" serve --port 0 --results "$snapshot" 2>"$work/serve.log" &
   server=$!
   pids+=("$server")
   local i

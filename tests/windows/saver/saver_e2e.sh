@@ -82,7 +82,9 @@ read_port() {
 start_server() {
   : >"$work/serve.log"
   # The snapshot of the sources: the site never reaches for the network.
-  "$SCORVANE" serve --port 0 --results "$(dirname "${BASH_SOURCE[0]}")/../../../data/football.json" 2>"$work/serve.log" &
+  local snapshot
+  snapshot=$(dirname "${BASH_SOURCE[0]}")/../../../data/football.json
+  "$SCORVANE" serve --port 0 --results "$snapshot" 2>"$work/serve.log" &
   server=$!
   pids+=("$server")
   read_port "$work/serve.log" 's/^scorvane serve: listening on [0-9.]*:\([0-9]*\)$/\1/p' ||
