@@ -186,6 +186,18 @@ expect_request() {
   fail "the server did not see the $code page requested by Vemo"
 }
 
+# until_black SECONDS: screenshots until nothing is drawn, so that a board
+# checked next is the next saver's and not what the last one left.
+until_black() {
+  local end=$((SECONDS + $1))
+  while [ $SECONDS -lt $end ]; do
+    shot
+    python3 "$SCREEN_CHECK" nonblack "$work/shot.png" >/dev/null || return 0
+    sleep 0.5
+  done
+  return 1
+}
+
 # Key press and mouse tests need the saver's window up and drawing.
 wait_for_board() { until_screen nonblack 20 >/dev/null || fail "no window appeared"; sleep 1; }
 
@@ -405,12 +417,14 @@ case $case_name in
     # The source is gone: the kept copy.
     kill "$server"
     wait "$server" 2>/dev/null || true
+    until_black 20 || fail "the last board stayed on the screen"
     start_saver /s
     until_screen table 25 || fail "no table from the kept copy"
     xdotool key a
     wait_exit "$saver" 500 || fail "a key press did not end the saver"
 
     # Poland: the status line alone, and the source is not asked.
+    until_black 20 || fail "the last board stayed on the screen"
     start_results_server
     set_value Results "http://127.0.0.1:$port/fj"
     set_value Championship pol
