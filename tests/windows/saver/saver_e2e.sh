@@ -429,12 +429,10 @@ case $case_name in
     set_value Results "http://127.0.0.1:$port/fj"
     set_value Championship pol
     start_saver /s
+    # That no rows come for it is the unit tests' (unit_results, under Wine
+    # too): the table check of the screenshots takes a screen full of
+    # darting balls for a table now and then.
     until_screen textline 35 || fail "no status line on the board"
-    for i in 1 2 3; do
-      shot
-      if python3 "$SCREEN_CHECK" table "$work/shot.png" >/dev/null; then fail "a table for Poland"; fi
-      sleep 1
-    done
     if grep -q '"GET ' "$work/results.log"; then fail "a request for Poland: $(cat "$work/results.log")"; fi
     xdotool key a
     wait_exit "$saver" 500 || fail "a key press did not end the saver"
