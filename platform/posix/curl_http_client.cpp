@@ -173,6 +173,15 @@ void SetOption(const CurlLibrary& curl, CURL* handle, CURLoption option, T value
     if (rc != CURLE_OK) throw HttpError(std::string("libcurl option: ") + curl.easy_strerror(rc));
 }
 
+// A transfer that ends as soon as `*abort` is set; none without a flag.
+void WatchAbort(const CurlLibrary& curl, CURL* h, const volatile std::sig_atomic_t* abort) {
+    if (abort == nullptr) return;
+    if (*abort != 0) throw HttpError("stopped before the request");
+    SetOption(curl, h, CURLOPT_NOPROGRESS, 0L);
+    SetOption(curl, h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+    SetOption(curl, h, CURLOPT_XFERINFODATA, const_cast<void*>(static_cast<const volatile void*>(abort)));
+}
+
 }  // namespace
 
 CurlHttpClient::CurlHttpClient(const volatile std::sig_atomic_t* abort) : abort_(abort) {}
@@ -211,12 +220,7 @@ int CurlHttpClient::Get(const std::string& host, int port, const std::string& pa
     SetOption(curl, h, CURLOPT_ERRORBUFFER, error);
     SetOption(curl, h, CURLOPT_WRITEFUNCTION, &OnBody);
     SetOption(curl, h, CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
-    if (abort_ != nullptr) {
-        if (*abort_ != 0) throw HttpError("stopped before the request");
-        SetOption(curl, h, CURLOPT_NOPROGRESS, 0L);
-        SetOption(curl, h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
-        SetOption(curl, h, CURLOPT_XFERINFODATA, const_cast<void*>(static_cast<const volatile void*>(abort_)));
-    }
+    WatchAbort(curl, h, abort_);
 
     const CURLcode rc = curl.easy_perform(h);
     long status = 0;
@@ -284,12 +288,7 @@ FileResponse CurlHttpClient::GetFile(const FileRequest& request) {
     SetOption(curl, h, CURLOPT_HEADERDATA, static_cast<void*>(&transfer));
     SetOption(curl, h, CURLOPT_WRITEFUNCTION, &OnFileBody);
     SetOption(curl, h, CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
-    if (abort_ != nullptr) {
-        if (*abort_ != 0) throw HttpError("stopped before the request");
-        SetOption(curl, h, CURLOPT_NOPROGRESS, 0L);
-        SetOption(curl, h, CURLOPT_XFERINFOFUNCTION, &OnProgress);
-        SetOption(curl, h, CURLOPT_XFERINFODATA, const_cast<void*>(static_cast<const volatile void*>(abort_)));
-    }
+    WatchAbort(curl, h, abort_);
 
     const CURLcode rc = curl.easy_perform(h);
     long status = 0;
