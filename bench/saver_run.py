@@ -20,7 +20,6 @@ Writes one JSON object (to --out, or standard output).
 """
 
 import argparse
-import json
 import os
 import re
 import signal
@@ -30,7 +29,7 @@ import sys
 import tempfile
 import time
 
-from proc_stat import cpu_seconds
+from bench_util import cpu_seconds, write_result
 
 def fail(message):
     print(f"saver_run: {message}", file=sys.stderr)
@@ -221,12 +220,7 @@ def main():
             for proc in reversed(procs):
                 stop(proc)
 
-    text = json.dumps(result, indent=2)
-    if args.out:
-        with open(args.out, "w") as f:
-            f.write(text + "\n")
-    else:
-        print(text)
+    write_result(result, args.out)
 
 
 if __name__ == "__main__":

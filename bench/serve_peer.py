@@ -18,7 +18,6 @@ Writes one JSON object (to --out, or standard output).
 """
 
 import argparse
-import json
 import os
 import re
 import shutil
@@ -30,7 +29,7 @@ import tempfile
 import time
 import urllib.request
 
-from proc_stat import cpu_seconds
+from bench_util import cpu_seconds, write_result
 
 def fail(message):
     print(f"serve_peer: {message}", file=sys.stderr)
@@ -250,12 +249,7 @@ def main():
             stop(proc)
         shutil.rmtree(work, ignore_errors=True)
 
-    text = json.dumps(result, indent=2)
-    if args.out:
-        with open(args.out, "w") as f:
-            f.write(text + "\n")
-    else:
-        print(text)
+    write_result(result, args.out)
 
 
 if __name__ == "__main__":
