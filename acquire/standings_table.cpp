@@ -1,3 +1,4 @@
 #include "acquire/standings_table.h"
 
 StandingsTable theStandings;
+std::vector<LeagueStandings> theRotation;

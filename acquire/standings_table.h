@@ -42,3 +42,15 @@ private:
 // Filled once by the download, read by the board, emptied when the saver
 // window goes away.
 extern StandingsTable theStandings;
+
+// One league of a rotation: its association's code, its table and its own
+// status line (the table's date, or why there is none).
+struct LeagueStandings {
+    std::string code;
+    StandingsTable standings;
+    std::string statusText;
+};
+
+// Filled once by start-up when a Rotation is set, else empty; the board then
+// shows its leagues in turn instead of theStandings.
+extern std::vector<LeagueStandings> theRotation;

@@ -27,3 +27,8 @@ inline constexpr const char kDefaultServer[] = "127.0.0.1:8080";
 // under which SEASON/LEAGUE.json files lie.
 inline constexpr const char kResultsEntry[] = "Results";
 inline constexpr const char kDefaultResults[] = "https://raw.githubusercontent.com/openfootball/football.json/master";
+// The club to pick out of the table, matched as whole words; none when empty.
+inline constexpr const char kTeamEntry[] = "Team";
+// Association codes shown in turn, one league per scene, separated by commas;
+// when set it takes the place of the single championship.
+inline constexpr const char kRotationEntry[] = "Rotation";

@@ -3,7 +3,10 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "app/association_table.h"
+
 std::string theStatusText;
+std::string theTeamName;
 
 RunMode ParseCommandLine(const std::string& commandLine) {
     std::string lower = commandLine;
@@ -48,13 +51,37 @@ std::string ComposeStandingsUrl(const std::string& server, const std::string& co
     return "http://" + server + StandingsPagePath(code);
 }
 
+std::vector<std::string> ParseRotation(const std::string& text, std::vector<std::string>& unknown) {
+    std::vector<std::string> codes;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        std::size_t end = text.find(',', at);
+        if (end == std::string::npos) end = text.size();
+        std::string item = text.substr(at, end - at);
+        const std::size_t first = item.find_first_not_of(" \t");
+        item = first == std::string::npos ? "" : item.substr(first, item.find_last_not_of(" \t") - first + 1);
+        if (!item.empty()) (AssociationNameForCode(item.c_str())[0] == '\0' ? unknown : codes).push_back(item);
+        at = end + 1;
+    }
+    return codes;
+}
+
 bool RunStartup(StartupHost& host, const std::string& commandLine, std::string& championship) {
     Profile& profile = host.GetProfile();
     championship = profile.GetProfileString(kSettingsSection, kChampionshipEntry, kDefaultChampionship);
 
+    theTeamName = profile.GetProfileString(kSettingsSection, kTeamEntry, "");
+    std::vector<std::string> unknownCodes;
+    const std::vector<std::string> rotation =
+        ParseRotation(profile.GetProfileString(kSettingsSection, kRotationEntry, ""), unknownCodes);
+
     const bool connected = host.IsConnected();
     const std::string server = profile.GetProfileString(kSettingsSection, kServerEntry, "");
-    if (server.empty()) {
+    if (!unknownCodes.empty()) host.RotationCodesUnknown(unknownCodes);
+    if (!rotation.empty()) {
+        host.FetchRotation(rotation, server, profile.GetProfileString(kSettingsSection, kResultsEntry, kDefaultResults),
+                           connected);
+    } else if (server.empty()) {
         // Results kept from an earlier run still serve a machine that is
         // offline now, so the results path is taken whatever the connection.
         theStatusText = host.FetchOpenResults(

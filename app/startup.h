@@ -4,11 +4,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/profile.h"
 
 // Empty, or why no standings could be obtained. Set at most once by start-up.
 extern std::string theStatusText;
+
+// The Team value as read by start-up: the club the board picks out, "" for none.
+extern std::string theTeamName;
 
 inline constexpr const char kNotConnectedText[] = "Not connected to the internet";
 inline constexpr const char kAcquisitionErrorText[] = "Mistake of data acquisition.";
@@ -36,6 +40,11 @@ std::string StandingsPagePath(const std::string& code);
 // "http://" + server + StandingsPagePath(code).
 std::string ComposeStandingsUrl(const std::string& server, const std::string& code);
 
+// The codes of a Rotation value: split at commas, blanks around each taken
+// off, empty items skipped. Codes that name no association go to `unknown`
+// instead, so that a typing error shows no nameless board.
+std::vector<std::string> ParseRotation(const std::string& text, std::vector<std::string>& unknown);
+
 // What a platform supplies to start-up.
 class StartupHost {
 public:
@@ -50,6 +59,15 @@ public:
     // or why there is none).
     virtual std::string FetchOpenResults(const std::string& code, const std::string& resultsBase,
                                          bool connected) = 0;
+    // Every league of a rotation, at the same time where the platform can,
+    // into theRotation, each with its own status line: from the site
+    // `server` when one is set, else from the open results under
+    // `resultsBase`, asking nothing when not `connected`.
+    virtual void FetchRotation(const std::vector<std::string>& codes, const std::string& server,
+                               const std::string& resultsBase, bool connected) = 0;
+    // The Rotation's codes that name no association and were dropped: the
+    // place to tell the user. With none left, the championship plays alone.
+    virtual void RotationCodesUnknown(const std::vector<std::string>& codes) { static_cast<void>(codes); }
     // Runs the settings dialog modally on `championship`; true when the user
     // confirmed (and `championship` then holds the choice). `activeParent` is
     // true for an explicit configure switch, whose dialog belongs to the

@@ -76,15 +76,19 @@ void BuildScene(BoardLayout& layout, const BoardContent& content) {
         dart.target = layout.RandomPoint(0, 40);
     }
 
-    const ColorRef firstRowColor = RandomColor(layout);
-    const ColorRef rowColor = RandomColor(layout);
+    ColorRef firstRowColor = RandomColor(layout);
+    ColorRef rowColor = RandomColor(layout);
+    if (content.teamRow >= 0) {
+        firstRowColor = TeamApartColor(firstRowColor);
+        rowColor = TeamApartColor(rowColor);
+    }
     int y = layout.Random(std::max(0, h - 40));
     const int k = layout.Random(w / 2);
 
     const StandingsTable& table = content.standings;
     for (int i = 0; i < table.GetSize(); ++i) {
         const StandingsRow& row = table.ElementAt(i);
-        const ColorRef color = i == 0 ? firstRowColor : rowColor;
+        const ColorRef color = i == content.teamRow ? kTeamRowColor : i == 0 ? firstRowColor : rowColor;
         const Point exits[9] = {{k, 0}, {0, 0}, {0, y}, {0, 0}, {w, h}, {k, 0}, {k, 0}, {k, 0}, {k, 0}};
         for (int j = 0; j < 9; ++j) {
             const Point q = layout.RandomPoint(0, 40);
@@ -107,9 +111,23 @@ void BuildScene(BoardLayout& layout, const BoardContent& content) {
 
 }  // namespace
 
+ColorRef TeamApartColor(ColorRef color) {
+    const auto apart = [](unsigned a, unsigned b) { return a > b ? a - b : b - a; };
+    const unsigned distance = apart(GetRValue(color), GetRValue(kTeamRowColor)) +
+                              apart(GetGValue(color), GetGValue(kTeamRowColor)) +
+                              apart(GetBValue(color), GetBValue(kTeamRowColor));
+    if (distance >= 192) return color;
+    return Rgb(255 - GetRValue(color), 255 - GetGValue(color), 255 - GetBValue(color));
+}
+
 std::string BoardTitleForChampionship(const std::string& code) { return AssociationNameForCode(code.c_str()); }
 
 int ComposeBoard(BoardLayout& layout, Canvas& dc, const BoardContent& content) {
+    std::size_t next = 0;
+    return ComposeBoard(layout, dc, std::span<const BoardContent>(&content, 1), next);
+}
+
+int ComposeBoard(BoardLayout& layout, Canvas& dc, std::span<const BoardContent> scenes, std::size_t& next) {
     // Running out of memory must not end a saver: it would leave the screen
     // to whoever catches the exception (nobody, inside a window procedure).
     // A frame cut short is played again at the next tick.
@@ -119,13 +137,15 @@ int ComposeBoard(BoardLayout& layout, Canvas& dc, const BoardContent& content) {
     } catch (const std::bad_alloc&) {
         return static_cast<int>(layout.BoxCount());
     }
-    if (n < 3) {
+    if (n < 3 && !scenes.empty()) {
+        if (next >= scenes.size()) next = 0;
         // A scene half built would play a board with missing cells; the
         // boxes it added go again, and the stage, left with at most the two
         // boxes of the last scene, asks for a new scene at the next frame.
         const std::size_t before = layout.BoxCount();
         try {
-            BuildScene(layout, content);
+            BuildScene(layout, scenes[next]);
+            next = (next + 1) % scenes.size();
         } catch (const std::bad_alloc&) {
             layout.DropBoxesFrom(before);
         }

@@ -3,9 +3,12 @@
 // stage has almost run empty, a new scene of ball, emblem, title, status
 // line, web-address line, small flying balls and the table's cells.
 
+#include <cstddef>
+#include <span>
 #include <string>
 
 #include "app/product.h"
+#include "display/geometry.h"
 
 class BoardLayout;
 class Canvas;
@@ -16,7 +19,17 @@ struct BoardContent {
     std::string statusText;
     std::string titleText;                // see BoardTitleForChampionship
     std::string webAddress = kMakerAddress;
+    int teamRow = -1;  // the row of the user's club (see FindTeam), -1 for none
 };
+
+// The colour of the user's club's row in every scene: gold, which no other
+// row wears (see TeamApartColor).
+inline constexpr ColorRef kTeamRowColor = Rgb(255, 204, 0);
+
+// The colour a row other than the club's wears when the club is picked out:
+// its random colour, or where that would pass for the club's gold, the
+// opposite colour.
+ColorRef TeamApartColor(ColorRef color);
 
 // The display name of the championship whose code is given, "" when the
 // code is not in the association table.
@@ -39,3 +52,7 @@ inline constexpr int kEmblemCount = 14;
 // held two boxes or fewer at the start of that frame. Returns what
 // AnimateFrame returned, so callers (and the render tool's trace) can see it.
 int ComposeBoard(BoardLayout& layout, Canvas& dc, const BoardContent& content);
+
+// The same with the leagues of a rotation: each new scene shows
+// `scenes[next]`, and `next` moves on to the one after it.
+int ComposeBoard(BoardLayout& layout, Canvas& dc, std::span<const BoardContent> scenes, std::size_t& next);

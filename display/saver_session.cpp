@@ -3,18 +3,28 @@
 #include <cstdlib>
 
 #include "acquire/standings_table.h"
+#include "acquire/team_match.h"
 #include "app/startup.h"
 #include "display/board.h"
 
-SaverSession::SaverSession(FontFactory& fonts, std::string championship)
-    : layout_(fonts), content_{theStandings, theStatusText, BoardTitleForChampionship(championship)} {}
+SaverSession::SaverSession(FontFactory& fonts, std::string championship) : layout_(fonts) {
+    const auto addScene = [this](const StandingsTable& table, const std::string& status, const std::string& code) {
+        BoardContent& scene = scenes_.emplace_back(BoardContent{table, status, BoardTitleForChampionship(code)});
+        if (!theTeamName.empty()) scene.teamRow = FindTeam(table, theTeamName).row;
+    };
+    if (theRotation.empty()) {
+        addScene(theStandings, theStatusText, championship);
+    } else {
+        for (const LeagueStandings& league : theRotation) addScene(league.standings, league.statusText, league.code);
+    }
+}
 
 void SaverSession::Reshape(Size size) { layout_.bounds = Rect{0, 0, size.cx, size.cy}; }
 
 SaverClock::time_point SaverSession::Draw(Canvas& canvas, SaverClock::time_point now) {
     if (freed_) return SaverClock::time_point::max();
-    if (content_.statusText != theStatusText) content_.statusText = theStatusText;
-    ComposeBoard(layout_, canvas, content_);
+    if (theRotation.empty() && scenes_[0].statusText != theStatusText) scenes_[0].statusText = theStatusText;
+    ComposeBoard(layout_, canvas, scenes_, nextScene_);
     ++frames_;
     if (!due_) {
         due_ = now + kSaverFramePeriod;
@@ -58,6 +68,7 @@ void SaverSession::Free() {
     freed_ = true;
     layout_.FreeResources();
     theStandings.RemoveAll();
+    for (LeagueStandings& league : theRotation) league.standings.RemoveAll();
 }
 
 void NudgeSaverCursor(const std::function<Point()>& getCursorPos, const std::function<void(Point)>& setCursorPos) {

@@ -23,6 +23,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "display/board.h"
 #include "display/board_layout.h"
@@ -61,7 +62,10 @@ enum class SaverAction {
 class SaverSession {
 public:
     // `championship` is the association code in use; its display name is the
-    // board's title. `fonts` must outlive the session.
+    // board's title. With theRotation filled, its leagues take turns instead,
+    // each scene under its own association's title. theTeamName's row is
+    // picked out in every table where it names one club. `fonts` must
+    // outlive the session.
     SaverSession(FontFactory& fonts, std::string championship);
     SaverSession(const SaverSession&) = delete;
     SaverSession& operator=(const SaverSession&) = delete;
@@ -103,8 +107,9 @@ private:
 
     BoardLayout layout_;
     // Kept, not built for each frame: building it copied three strings 50
-    // times a second.
-    BoardContent content_;
+    // times a second. One per league of a rotation, else one.
+    std::vector<BoardContent> scenes_;
+    std::size_t nextScene_ = 0;
     bool preview_ = false;
     bool freed_ = false;
     std::optional<Point> mouseReference_;

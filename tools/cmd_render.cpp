@@ -8,6 +8,7 @@
 
 #include "acquire/fetch_standings.h"
 #include "acquire/standings_table.h"
+#include "acquire/team_match.h"
 #include "app/startup.h"
 #include "display/board.h"
 #include "display/board_layout.h"
@@ -28,7 +29,7 @@ namespace {
 const char kUsage[] =
     "usage: scorvane render [--size WxH] [--scale S] [--frames N] [--seed S]\n"
     "                       [--page FILE]\n"
-    "                       [--championship CODE] [--status TEXT]\n"
+    "                       [--championship CODE] [--status TEXT] [--team NAME]\n"
     "                       [--out FILE.png|FILE.gif] [--every K] [--trace]\n"
     "\n"
     "Plays N frames of the standings board exactly as the saver does, one per\n"
@@ -50,6 +51,9 @@ const char kUsage[] =
     "  --championship CODE  association code whose name is the title (default\n"
     "                       ger; a code not in the table gives no title)\n"
     "  --status TEXT        the status line, in UTF-8 (default empty)\n"
+    "  --team NAME          the club whose row is drawn in gold, as the savers'\n"
+    "                       Team setting (UTF-8; says so when it matches no\n"
+    "                       club or several)\n"
     "  --out FILE.png       writes the last frame\n"
     "  --out FILE.gif       writes every K-th frame as an animated GIF, each\n"
     "                       shown K times 20 ms (the last frame is always in it)\n"
@@ -148,6 +152,7 @@ int RunRender(int argc, char** argv) {
                      {"--page", true},
                      {"--championship", true},
                      {"--status", true},
+                     {"--team", true},
                      {"--out", true},
                      {"--every", true},
                      {"--trace", false}},
@@ -188,6 +193,8 @@ int RunRender(int argc, char** argv) {
     std::string status;
     if (!ToLatin1(args.Value("--status"), status, error)) return Usage(error);
     const std::string championship = args.Value("--championship", "ger");
+    std::string team;
+    if (!ToLatin1(args.Value("--team"), team, error)) return Usage("--team" + error.substr(error.find(':')));
 
     if (args.Has("--page")) {
         std::string body;
@@ -202,7 +209,12 @@ int RunRender(int argc, char** argv) {
     }
     theStatusText = status;
     InstallEmbeddedResources();
-    const BoardContent content{theStandings, theStatusText, BoardTitleForChampionship(championship)};
+    BoardContent content{theStandings, theStatusText, BoardTitleForChampionship(championship)};
+    if (!team.empty()) {
+        const TeamMatch match = FindTeam(theStandings, team);
+        content.teamRow = match.row;
+        if (match.row < 0) PrintError("render", "note: " + Latin1ToUtf8(DescribeTeamMatch(match, team)));
+    }
     const Rect bounds{0, 0, stageSize.cx, stageSize.cy};
 
     // The picture, when one is wanted, comes from a stage on the real canvas;

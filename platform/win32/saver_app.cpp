@@ -12,6 +12,7 @@
 #include "platform/win32/saver_window_win32.h"
 #include "platform/win32/wininet_http_client.h"
 #include "results/open_results.h"
+#include "results/rotation.h"
 
 bool SaverStartupHost::IsConnected() { return IsMachineConnected(); }
 
@@ -39,10 +40,7 @@ CivilDate Today() {
     return {now.wYear, now.wMonth, now.wDay};
 }
 
-}  // namespace
-
-std::string SaverStartupHost::FetchOpenResults(const std::string& code, const std::string& resultsBase,
-                                               bool connected) {
+OpenResultsPlaces PlacesOf(const std::string& resultsBase) {
     OpenResultsPlaces places;
     // "https://mirror/football.json/" as typed into the registry is the
     // same base as without the slash.
@@ -50,6 +48,20 @@ std::string SaverStartupHost::FetchOpenResults(const std::string& code, const st
     places.cacheFolder = ResultsCacheFolder();
     // No snapshot comes with the Windows archive: its saver is one file.
     places.today = Today();
+    return places;
+}
+
+}  // namespace
+
+void SaverStartupHost::FetchRotation(const std::vector<std::string>& codes, const std::string& server,
+                                     const std::string& resultsBase, bool connected) {
+    AcquireRotation(codes, server, PlacesOf(resultsBase), connected,
+                    [] { return std::make_unique<WinInetHttpClient>(); });
+}
+
+std::string SaverStartupHost::FetchOpenResults(const std::string& code, const std::string& resultsBase,
+                                               bool connected) {
+    const OpenResultsPlaces places = PlacesOf(resultsBase);
 
     WinInetHttpClient client;
     const OpenResultsOutcome outcome = AcquireOpenResults(connected ? &client : nullptr, code, places);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/win32/framework.h"
@@ -35,6 +36,8 @@ public:
     bool IsConnected() override;
     bool FetchStandings(const std::string& url) override;
     std::string FetchOpenResults(const std::string& code, const std::string& resultsBase, bool connected) override;
+    void FetchRotation(const std::vector<std::string>& codes, const std::string& server,
+                       const std::string& resultsBase, bool connected) override;
     bool RunSettingsDialog(bool activeParent, std::string& championship) override;
     bool CreateSaverWindow(std::uintptr_t parent) override;
 

@@ -3,6 +3,7 @@
 // services, and the saver window of platform/x11.
 #include "platform/x11/xlib.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,9 +11,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "acquire/fetch_standings.h"
 #include "acquire/standings_table.h"
+#include "acquire/team_match.h"
 #include "app/latin1.h"
 #include "display/stage_scale.h"
 #include "platform/platform.h"
@@ -26,12 +29,50 @@
 #include "platform/x11/saver_window_x11.h"
 #include "res/embedded_resources.h"
 #include "results/open_results.h"
+#include "results/rotation.h"
 
 #ifndef VEMO_VERSION
 #define VEMO_VERSION "unknown"
 #endif
 
 namespace {
+
+// The INI file as start-up reads it: --team and --rotation stand in for
+// their settings without being written, and a club name, which the user
+// writes in UTF-8, comes in as the board's ISO 8859-1.
+class VemoProfile : public Profile {
+public:
+    VemoProfile(IniProfile& ini, const VemoOptions& options) : ini_(ini), options_(options) {}
+    std::string GetProfileString(const std::string& section, const std::string& entry,
+                                 const std::string& defaultValue) override {
+        if (section == kSettingsSection && entry == kTeamEntry)
+            return TransliterateToLatin1(options_.haveTeam ? options_.team : ini_.GetProfileString(section, entry, ""));
+        if (section == kSettingsSection && entry == kRotationEntry && options_.haveRotation) return options_.rotation;
+        return ini_.GetProfileString(section, entry, defaultValue);
+    }
+    bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value) override {
+        return ini_.WriteProfileString(section, entry, value);
+    }
+
+private:
+    IniProfile& ini_;
+    const VemoOptions& options_;
+};
+
+// A libcurl client in a child process that owns what it wraps, for a
+// download on a thread of its own.
+class OwnChildClient : public HttpClient {
+public:
+    OwnChildClient(const volatile std::sig_atomic_t* stop, int wakeFd) : child_(curl_, stop, wakeFd) {}
+    FileResponse GetFile(const FileRequest& request) override { return child_.GetFile(request); }
+    int Get(const std::string& host, int port, const std::string& path, std::string& body) override {
+        return child_.Get(host, port, path, body);
+    }
+
+private:
+    CurlHttpClient curl_;
+    ChildProcessHttpClient child_;
+};
 
 // Start-up's view of the Linux program.
 class VemoStartupHost : public StartupHost {
@@ -41,7 +82,7 @@ public:
         profile_.OnProblem([](const std::string& problem) { std::fprintf(stderr, "vemo: %s\n", problem.c_str()); });
     }
 
-    Profile& GetProfile() override { return profile_; }
+    Profile& GetProfile() override { return view_; }
     bool IsConnected() override { return IsMachineConnected(); }
 
     bool FetchStandings(const std::string& url) override {
@@ -54,6 +95,13 @@ public:
     }
 
     std::string FetchOpenResults(const std::string& code, const std::string& resultsBase, bool connected) override;
+    void FetchRotation(const std::vector<std::string>& codes, const std::string& server,
+                       const std::string& resultsBase, bool connected) override;
+    void RotationCodesUnknown(const std::vector<std::string>& codes) override {
+        for (const std::string& code : codes)
+            std::fprintf(stderr, "vemo: the Rotation setting names no association '%s'; it is left out\n",
+                         Latin1ToUtf8(code).c_str());
+    }
 
     bool RunSettingsDialog(bool activeParent, std::string& championship) override;
     bool CreateSaverWindow(std::uintptr_t parent) override;
@@ -80,6 +128,7 @@ private:
     std::ostream* trace_;
     const StopSignals& stop_;
     IniProfile profile_{"vemo"};
+    VemoProfile view_{profile_, options_};
     std::string championship_;
     std::optional<OpenResultsOutcome> results_;
     int failureStatus_ = 0;
@@ -114,14 +163,25 @@ std::filesystem::path BundledResultsFolder() {
     return {};
 }
 
-std::string VemoStartupHost::FetchOpenResults(const std::string& code, const std::string& resultsBase,
-                                              bool connected) {
+OpenResultsPlaces PlacesOf(const std::string& resultsBase) {
     OpenResultsPlaces places;
     places.base = resultsBase;
     while (places.base.size() > 1 && places.base.back() == '/') places.base.pop_back();
     places.cacheFolder = ResultsCacheFolder();
     places.bundledFolder = BundledResultsFolder();
     places.today = LocalToday();
+    return places;
+}
+
+void VemoStartupHost::FetchRotation(const std::vector<std::string>& codes, const std::string& server,
+                                    const std::string& resultsBase, bool connected) {
+    AcquireRotation(codes, server, PlacesOf(resultsBase), connected,
+                    [this] { return std::make_unique<OwnChildClient>(StopSignals::Flag(), stop_.Fd()); });
+}
+
+std::string VemoStartupHost::FetchOpenResults(const std::string& code, const std::string& resultsBase,
+                                              bool connected) {
+    const OpenResultsPlaces places = PlacesOf(resultsBase);
 
     // As for a page: the TLS libraries leave with the child, a stop signal
     // ends the wait at once.
@@ -193,8 +253,50 @@ int VemoStartupHost::ChosenScale() {
     return scale;
 }
 
+// What the Team setting picks out of each table on the board: one line per
+// league, "" when no club is asked for.
+std::vector<std::string> TeamNotes() {
+    std::vector<std::string> notes;
+    if (theTeamName.empty()) return notes;
+    const auto note = [](const StandingsTable& table) {
+        return Latin1ToUtf8(DescribeTeamMatch(FindTeam(table, theTeamName), theTeamName));
+    };
+    if (theRotation.empty()) {
+        notes.push_back(note(theStandings));
+    } else {
+        for (const LeagueStandings& league : theRotation) notes.push_back(league.code + ": " + note(league.standings));
+    }
+    return notes;
+}
+
+// A club that is not picked out is worth a line on stderr: the user asked
+// for it and sees nothing.
+void ReportTeamMisses() {
+    if (theTeamName.empty()) return;
+    const auto report = [](const StandingsTable& table, const std::string& where) {
+        const TeamMatch match = FindTeam(table, theTeamName);
+        if (match.row < 0 && table.GetSize() > 1)
+            std::fprintf(stderr, "vemo: Team %s%s\n", where.c_str(),
+                         Latin1ToUtf8(DescribeTeamMatch(match, theTeamName)).c_str());
+    };
+    if (theRotation.empty()) report(theStandings, "");
+    for (const LeagueStandings& league : theRotation) report(league.standings, "(" + league.code + "): ");
+}
+
 int PrintStatus(VemoStartupHost& host) {
     const std::string server = host.Ini().GetProfileString(kSettingsSection, kServerEntry, "");
+    for (const std::string& note : TeamNotes()) std::printf("team: %s\n", note.c_str());
+    if (!theRotation.empty()) {
+        // One line per league, in the order the scenes show them.
+        int tables = 0;
+        for (const LeagueStandings& league : theRotation) {
+            std::printf("league: %s rows %d status %s\n", league.code.c_str(), league.standings.GetSize(),
+                        Latin1ToUtf8(league.statusText).c_str());
+            if (league.standings.GetSize() > 0) ++tables;
+        }
+        std::fflush(stdout);
+        return tables > 0 ? 0 : 1;
+    }
     std::printf("championship: %s\n", Latin1ToUtf8(host.Championship()).c_str());
     if (const OpenResultsOutcome* r = host.Results()) {
         static const char* const kFrom[] = {"source", "cache", "snapshot", "nothing", "not covered"};
@@ -250,6 +352,7 @@ int main(int argc, char** argv) {
     VemoStartupHost host(options, traceFile.is_open() ? &traceFile : nullptr, stopSignals);
     const std::string commandLine = StartupCommandLine(options, std::getenv("XSCREENSAVER_WINDOW"));
     const bool run = RunStartup(host, commandLine, host.Championship());
+    if (run || options.printStatus) ReportTeamMisses();
     if (options.printStatus) return PrintStatus(host);
     if (!run) return host.FailureStatus();
     return host.Window()->Run(stopSignals.Fd());

@@ -60,6 +60,14 @@ bool ParseVemoArguments(int argc, const char* const* argv, VemoOptions& options,
                 }
                 options.haveScale = true;
                 ++i;
+            } else if (arg == "--team" || arg == "--rotation") {
+                // An empty value is a choice: no club, no rotation.
+                if (i + 1 >= argc) {
+                    error = arg + (arg == "--team" ? " needs a club name" : " needs association codes");
+                    return false;
+                }
+                (arg == "--team" ? options.haveTeam : options.haveRotation) = true;
+                (arg == "--team" ? options.team : options.rotation) = argv[++i];
             } else {
                 error = "unknown option '" + arg + "'";
                 return false;
@@ -157,10 +165,19 @@ const char kVemoUsage[] =
     "                  played on a stage of the window's size divided by S, each\n"
     "                  stage pixel shown as an S x S block; auto takes the\n"
     "                  largest S that leaves a stage of at least 1280x720\n"
+    "  --team NAME     over the Team setting: the club whose row is drawn in\n"
+    "                  gold, matched as whole words without regard to case\n"
+    "                  (\"Bayern\" matches \"FC Bayern M\xc3\xbcnchen\"); a name that\n"
+    "                  matches no club or several picks none, and says so\n"
+    "  --rotation CODES  over the Rotation setting: association codes separated\n"
+    "                  by commas (eng,esp,ger), one league per scene in turn,\n"
+    "                  all downloaded at start; takes the Championship's place\n"
     "  --help          this text\n"
     "  --version       the version\n"
     "\n"
     "Settings: [Settings] Championship (an association code, default ger),\n"
-    "Server (host:port of the standings site, default 127.0.0.1:8080) and\n"
-    "Scale (as --scale, default auto) in $XDG_CONFIG_HOME/vemo/vemo.ini\n"
-    "($HOME/.config when unset).\n";
+    "Results (base URL of the open match results), Server (host:port of a\n"
+    "standings site; none by default, then the table comes from the open\n"
+    "results), Scale (as --scale, default auto), Team and Rotation (as --team\n"
+    "and --rotation) in $XDG_CONFIG_HOME/vemo/vemo.ini ($HOME/.config when\n"
+    "unset).\n";

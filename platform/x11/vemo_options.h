@@ -13,6 +13,10 @@ struct VemoOptions {
     std::string traceFile;     // --trace FILE
     bool haveScale = false;    // --scale auto|1|2|3|4, over the profile's Scale
     int scale = 0;             // kAutoStageScale or the factor
+    bool haveTeam = false;     // --team NAME, over the profile's Team ("" picks none)
+    std::string team;          // as typed: UTF-8
+    bool haveRotation = false; // --rotation CODES, over the profile's Rotation
+    std::string rotation;
     bool root = false;         // -root or --root
     bool haveWindowId = false; // -window-id ID or --window-id ID
     std::uint64_t windowId = 0;

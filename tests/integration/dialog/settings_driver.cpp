@@ -34,6 +34,7 @@ public:
         for (const StandingsRow& row : got.rows) theStandings.Add(row);
         return StatusTextFor(got, code, connected);
     }
+    void FetchRotation(const std::vector<std::string>&, const std::string&, const std::string&, bool) override {}
     bool RunSettingsDialog(bool activeParent, std::string& championship) override {
         return RunGtkSettingsDialog(activeParent, championship);
     }

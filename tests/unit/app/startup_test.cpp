@@ -78,6 +78,17 @@ public:
         calls.push_back("results " + code + " " + base + (online ? " online" : " offline"));
         return resultsStatus;
     }
+    void FetchRotation(const std::vector<std::string>& codes, const std::string& server, const std::string& base,
+                       bool online) override {
+        std::string call = "rotation";
+        for (const std::string& code : codes) call += " " + code;
+        calls.push_back(call + " [" + server + "] " + base + (online ? " online" : " offline"));
+    }
+    void RotationCodesUnknown(const std::vector<std::string>& codes) override {
+        std::string call = "unknown";
+        for (const std::string& code : codes) call += " " + code;
+        calls.push_back(call);
+    }
     bool RunSettingsDialog(bool activeParent, std::string& championship) override {
         calls.push_back(std::string("dialog ") + (activeParent ? "active " : "none ") + championship);
         if (dialogResult) championship = dialogChoice;
@@ -207,3 +218,36 @@ TEST(StandingsTableModel, AddCopiesAndRemoveAllEmpties) {
 }
 
 }  // namespace
+
+TEST(Rotation, CodesAreSplitTrimmedAndCheckedAgainstTheAssociations) {
+    std::vector<std::string> unknown;
+    EXPECT_EQ(ParseRotation(" eng, ger ,,esp,xyz , eng,", unknown),
+              (std::vector<std::string>{"eng", "ger", "esp", "eng"}));
+    EXPECT_EQ(unknown, (std::vector<std::string>{"xyz"}));
+    unknown.clear();
+    EXPECT_TRUE(ParseRotation(" , ", unknown).empty());
+    EXPECT_TRUE(unknown.empty());
+}
+
+TEST_F(Startup, RotationTakesTheChampionshipsPlaceAndTheTeamIsRead) {
+    RecordingHost host;
+    host.profile.values["Settings/Rotation"] = "eng,zz,ger";
+    host.profile.values["Settings/Team"] = "Bayern";
+    host.profile.values["Settings/Server"] = "127.0.0.1:8080";
+    std::string champ;
+    EXPECT_TRUE(RunStartup(host, "/s", champ));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"connected?", "unknown zz",
+                                                    "rotation eng ger [127.0.0.1:8080] "
+                                                    "https://raw.githubusercontent.com/openfootball/football.json/master online",
+                                                    "window 0"}));
+    EXPECT_EQ(theTeamName, "Bayern");
+
+    // Nothing but unknown codes: the championship plays alone, and the user
+    // is told why.
+    RecordingHost typo;
+    typo.profile.values["Settings/Rotation"] = "zz";
+    RunStartup(typo, "/s", champ);
+    EXPECT_EQ(typo.calls[1], "unknown zz");
+    EXPECT_EQ(typo.calls[2].rfind("results ger ", 0), 0u);
+    theTeamName.clear();
+}

@@ -511,3 +511,75 @@ TEST(Board, TinyStageStillBuilds) {
 }
 
 }  // namespace
+
+TEST(Board, TeamRowWearsGoldInEveryScene) {
+    EXPECT_EQ(TeamApartColor(Rgb(0, 0, 255)), Rgb(0, 0, 255));
+    EXPECT_EQ(TeamApartColor(Rgb(255, 204, 192)), Rgb(255, 204, 192));  // 192 apart: far enough
+    EXPECT_EQ(TeamApartColor(Rgb(255, 204, 191)), Rgb(0, 51, 64));
+    EXPECT_EQ(TeamApartColor(Rgb(250, 200, 20)), Rgb(5, 55, 235));
+
+    // The same seed with and without a club: the same boxes in the same
+    // places; only colours differ, the club's row alone in gold.
+    Board plain(Rect{0, 0, 1024, 768});
+    Board teamed(Rect{0, 0, 1024, 768});
+    teamed.content.teamRow = 7;
+    plain.layout.SeedRandom(99);
+    teamed.layout.SeedRandom(99);
+    std::vector<int> goldCells;  // per scene
+    for (int frame = 0; frame < 1600; ++frame) {
+        if (teamed.Compose() < 3) goldCells.push_back(0);
+        plain.Compose();
+        ASSERT_EQ(teamed.dc.ops.size(), plain.dc.ops.size()) << "frame " << frame;
+        for (std::size_t i = 0; i < teamed.dc.ops.size(); ++i) {
+            const Op& t = teamed.dc.ops[i];
+            const Op& p = plain.dc.ops[i];
+            ASSERT_EQ(t.kind, p.kind);
+            ASSERT_EQ(t.text, p.text);
+            ASSERT_TRUE(t.rect == p.rect) << t.text;
+            if (t.kind != Op::Text) continue;
+            if (t.text.rfind("r7c", 0) == 0) {
+                // Gold, or gold on its way in or out: no blue, never redder than gold's ratio allows.
+                EXPECT_EQ(GetBValue(t.color), 0u) << t.text;
+                EXPECT_LE(GetGValue(t.color), GetRValue(t.color)) << t.text;
+                if (t.color == kTeamRowColor) ++goldCells.back();
+            } else {
+                EXPECT_NE(t.color, kTeamRowColor) << t.text << " frame " << frame;
+            }
+        }
+    }
+    // Every cell of the row stands in gold in every scene played to its end,
+    // 300 frames each.
+    ASSERT_EQ(goldCells.size(), 4u);
+    for (std::size_t i = 0; i + 1 < goldCells.size(); ++i) EXPECT_GE(goldCells[i], 9 * 300) << "scene " << i;
+}
+
+TEST(Board, RotationShowsItsLeaguesInTurn) {
+    const StandingsTable a = MakeTable(3), b = MakeTable(0);
+    const BoardContent scenes[] = {{a, "", "England"}, {b, "Mistake of data acquisition.", "Spain"}, {a, "", "Germany"}};
+    CountingFontFactory fonts;
+    MemoryResourceStore store;
+    ScopedStore scope{&store};
+    AddBoardPictures(store);
+    BoardLayout layout{fonts};
+    layout.bounds = Rect{0, 0, 800, 600};
+    layout.SeedRandom(5);
+    RecordingCanvas dc;
+    std::size_t next = 0;
+    // Each scene: its title, and its status line or the count of its cells.
+    std::vector<std::string> shown;
+    for (int frame = 0; frame < 2400; ++frame) {
+        const std::size_t before = next;
+        ComposeBoard(layout, dc, scenes, next);
+        if (next == before) continue;
+        std::string title, status;
+        int cells = 0;
+        for (const LayoutBox& box : layout.Boxes()) {
+            if (title.empty() && (box.text == "England" || box.text == "Spain" || box.text == "Germany")) title = box.text;
+            if (box.text == "Mistake of data acquisition.") status = box.text;
+            if (box.text.rfind("r1c", 0) == 0 && box.steps == 40) ++cells;
+        }
+        shown.push_back(title + " " + (status.empty() ? std::to_string(cells) : status));
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{"England 9", "Spain Mistake of data acquisition.", "Germany 9",
+                                               "England 9", "Spain Mistake of data acquisition."}));
+}
