@@ -72,8 +72,8 @@ bool RunStartup(StartupHost& host, const std::string& commandLine, std::string& 
 
     theTeamName = profile.GetProfileString(kSettingsSection, kTeamEntry, "");
     std::vector<std::string> unknownCodes;
-    const std::vector<std::string> rotation =
-        ParseRotation(profile.GetProfileString(kSettingsSection, kRotationEntry, ""), unknownCodes);
+    const std::string rotationText = profile.GetProfileString(kSettingsSection, kRotationEntry, "");
+    const std::vector<std::string> rotation = ParseRotation(rotationText, unknownCodes);
 
     const bool connected = host.IsConnected();
     const std::string server = profile.GetProfileString(kSettingsSection, kServerEntry, "");
@@ -94,10 +94,18 @@ bool RunStartup(StartupHost& host, const std::string& commandLine, std::string& 
 
     const RunMode mode = ParseCommandLine(commandLine);
     if (std::tolower(static_cast<unsigned char>(mode.letter)) == 'c') {
-        std::string choice = championship;
+        const SettingsChoice shown{championship, theTeamName, rotationText};
+        SettingsChoice choice = shown;
         if (host.RunSettingsDialog(mode.letter == 'c', choice)) {
-            if (!profile.WriteProfileString(kSettingsSection, kChampionshipEntry, choice)) host.SettingsNotSaved(choice);
-            championship = choice;
+            // Team and Rotation are written only when they changed, so that
+            // a dialog confirmed as it opened writes what it always wrote.
+            bool saved = profile.WriteProfileString(kSettingsSection, kChampionshipEntry, choice.championship);
+            if (saved && choice.team != shown.team)
+                saved = profile.WriteProfileString(kSettingsSection, kTeamEntry, choice.team);
+            if (saved && choice.rotation != shown.rotation)
+                saved = profile.WriteProfileString(kSettingsSection, kRotationEntry, choice.rotation);
+            if (!saved) host.SettingsNotSaved(choice.championship);
+            championship = choice.championship;
         }
         return false;
     }

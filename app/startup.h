@@ -45,6 +45,15 @@ std::string ComposeStandingsUrl(const std::string& server, const std::string& co
 // instead, so that a typing error shows no nameless board.
 std::vector<std::string> ParseRotation(const std::string& text, std::vector<std::string>& unknown);
 
+// What the settings dialog shows and, once confirmed, what the user chose:
+// the championship's code, the Team value (ISO 8859-1) and the Rotation
+// value as the profile holds it.
+struct SettingsChoice {
+    std::string championship;
+    std::string team;
+    std::string rotation;
+};
+
 // What a platform supplies to start-up.
 class StartupHost {
 public:
@@ -68,11 +77,12 @@ public:
     // The Rotation's codes that name no association and were dropped: the
     // place to tell the user. With none left, the championship plays alone.
     virtual void RotationCodesUnknown(const std::vector<std::string>& codes) { static_cast<void>(codes); }
-    // Runs the settings dialog modally on `championship`; true when the user
-    // confirmed (and `championship` then holds the choice). `activeParent` is
+    // Runs the settings dialog modally on `choice`; true when the user
+    // confirmed (and `choice` then holds what was chosen). `activeParent` is
     // true for an explicit configure switch, whose dialog belongs to the
-    // currently active window.
-    virtual bool RunSettingsDialog(bool activeParent, std::string& championship) = 0;
+    // currently active window. theStandings holds the table of the
+    // championship the dialog starts on, for its list of clubs.
+    virtual bool RunSettingsDialog(bool activeParent, SettingsChoice& choice) = 0;
     // Creates the saver window (full screen when parent is 0); false on failure.
     virtual bool CreateSaverWindow(std::uintptr_t parent) = 0;
     // The choice the user confirmed in the dialog could not be stored: the

@@ -15,6 +15,15 @@ const TemplateControl kSettingsControls[kSettingsControlCount] = {
     {kIdChampionshipList, "COMBOBOX", nullptr,
      kChildVisible | kCbsDropDownList | kCbsSort | kWsVScroll | kWsTabStop, 195, 14, 93, 116},
     {kIdChampionshipLabel, "STATIC", "Champ:", kChildVisible | kSsLeft | kWsGroup, 195, 6, 60, 8},
+    // Club and rotation came later: they follow in the tab order and take
+    // the free part of the picture under the championship.
+    {kIdClubLabel, "STATIC", "Club:", kChildVisible | kSsLeft | kWsGroup, 195, 34, 60, 8},
+    {kIdClubBox, "COMBOBOX", nullptr, kChildVisible | kCbsDropDown | kCbsAutoHScroll | kWsVScroll | kWsTabStop, 195,
+     42, 93, 100},
+    {kIdRotationLabel, "STATIC", "Rotation:", kChildVisible | kSsLeft | kWsGroup, 195, 62, 60, 8},
+    {kIdRotationList, "LISTBOX", nullptr,
+     kChildVisible | kLbsNotify | kLbsMultipleSel | kLbsNoIntegralHeight | kWsVScroll | kWsBorder | kWsTabStop, 195,
+     70, 93, 86},
 };
 
 const TemplateControl* FindTemplateControl(int id) {

@@ -17,6 +17,10 @@ inline constexpr int kIdCancel = 2;
 inline constexpr int kIdInfoLabel = 1000;
 inline constexpr int kIdChampionshipList = 1003;
 inline constexpr int kIdChampionshipLabel = 1020;
+inline constexpr int kIdClubBox = 1004;
+inline constexpr int kIdRotationList = 1005;
+inline constexpr int kIdClubLabel = 1021;
+inline constexpr int kIdRotationLabel = 1022;
 
 // Window style bits the template uses.
 inline constexpr std::uint32_t kWsPopup = 0x80000000u;
@@ -24,13 +28,19 @@ inline constexpr std::uint32_t kWsChild = 0x40000000u;
 inline constexpr std::uint32_t kWsVisible = 0x10000000u;
 inline constexpr std::uint32_t kWsCaption = 0x00C00000u;
 inline constexpr std::uint32_t kWsVScroll = 0x00200000u;
+inline constexpr std::uint32_t kWsBorder = 0x00800000u;
 inline constexpr std::uint32_t kWsGroup = 0x00020000u;
 inline constexpr std::uint32_t kWsTabStop = 0x00010000u;
 inline constexpr std::uint32_t kWsExAppWindow = 0x00040000u;
 inline constexpr std::uint32_t kDsSetFont = 0x40u;
 inline constexpr std::uint32_t kDsModalFrame = 0x80u;
 inline constexpr std::uint32_t kSsLeft = 0x0u;
+inline constexpr std::uint32_t kCbsDropDown = 0x2u;
 inline constexpr std::uint32_t kCbsDropDownList = 0x3u;
+inline constexpr std::uint32_t kCbsAutoHScroll = 0x40u;
+inline constexpr std::uint32_t kLbsNotify = 0x1u;
+inline constexpr std::uint32_t kLbsMultipleSel = 0x8u;
+inline constexpr std::uint32_t kLbsNoIntegralHeight = 0x100u;
 inline constexpr std::uint32_t kCbsSort = 0x100u;
 
 inline constexpr std::uint32_t kSettingsDialogStyle = kWsPopup | kWsVisible | kWsCaption | kDsModalFrame | kDsSetFont;
@@ -57,7 +67,7 @@ struct TemplateControl {
 };
 
 // In template order, which is also the tab order.
-inline constexpr int kSettingsControlCount = 5;
+inline constexpr int kSettingsControlCount = 9;
 extern const TemplateControl kSettingsControls[kSettingsControlCount];
 
 // The entry for an id, or null.

@@ -1,8 +1,11 @@
 #include "config/settings_logic.h"
 
+#include <algorithm>
 #include <cctype>
 
+#include "acquire/standings_table.h"
 #include "app/association_table.h"
+#include "app/startup.h"
 #include "app/product.h"
 #include "config/dialog_template.h"
 
@@ -42,4 +45,44 @@ int PositionForTypedCharacter(int current, char typed) {
         if (std::tolower(first) == wanted) return i;
     }
     return current;
+}
+
+std::vector<std::string> ClubsOfLeague(const std::string& code, const std::string& championship) {
+    const StandingsTable* table = nullptr;
+    if (theRotation.empty()) {
+        if (code == championship) table = &theStandings;
+    } else {
+        for (const LeagueStandings& league : theRotation)
+            if (league.code == code) table = &league.standings;
+    }
+    std::vector<std::string> clubs;
+    if (table == nullptr) return clubs;
+    // Row 0 is the header.
+    for (int i = 1; i < table->GetSize(); ++i)
+        if (!table->ElementAt(i)[2].empty()) clubs.push_back(table->ElementAt(i)[2]);
+    return clubs;
+}
+
+std::vector<int> PositionsForRotation(const std::string& rotation) {
+    std::vector<std::string> unknown;
+    std::vector<int> positions;
+    for (const std::string& code : ParseRotation(rotation, unknown)) positions.push_back(FindAssociationIndex(code.c_str()));
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    return positions;
+}
+
+std::string RotationForPositions(const std::vector<int>& positions, const std::string& original) {
+    std::vector<int> wanted = positions;
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    if (wanted == PositionsForRotation(original)) return original;
+    std::string text;
+    for (const int position : wanted) {
+        const char* code = AssociationCodeAt(position);
+        if (code == nullptr) continue;
+        if (!text.empty()) text += ',';
+        text += code;
+    }
+    return text;
 }

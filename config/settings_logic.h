@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "display/geometry.h"
 
@@ -24,8 +25,10 @@ struct BallButtonSkin {
 extern const BallButtonSkin kOkButtonSkin;
 extern const BallButtonSkin kCancelButtonSkin;
 
-// The two coloured labels.
+// The coloured labels.
 inline constexpr const char kChampionshipCaption[] = "Championship:";
+inline constexpr const char kClubCaption[] = "Club:";
+inline constexpr const char kRotationCaption[] = "Rotation:";
 inline constexpr ColorRef kChampionshipCaptionColor = Rgb(255, 255, 0);
 inline constexpr ColorRef kInfoTextColor = Rgb(0, 255, 0);
 
@@ -46,3 +49,18 @@ bool CodeForPosition(int position, std::string& code);
 // list does: the next name after `current` (wrapping around) whose first
 // letter is the typed one without regard to case; `current` when none is.
 int PositionForTypedCharacter(int current, char typed);
+
+// The clubs of the association `code` in table order, where start-up has its
+// table: theStandings when it is the `championship` played alone, else the
+// league of theRotation. Empty when no table of it is in hand, and the Club
+// field is then free text.
+std::vector<std::string> ClubsOfLeague(const std::string& code, const std::string& championship);
+
+// The list positions a Rotation value checks: its known codes, each once,
+// in table order.
+std::vector<int> PositionsForRotation(const std::string& rotation);
+
+// The Rotation value for the positions checked: `original` where it names
+// exactly these associations (its order kept), else their codes in table
+// order, separated by commas; "" for none.
+std::string RotationForPositions(const std::vector<int>& positions, const std::string& original);

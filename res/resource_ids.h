@@ -11,6 +11,10 @@
 #define IDC_INFO 1000
 #define IDC_CHAMPIONSHIP 1003
 #define IDC_CHAMPIONSHIP_LABEL 1020
+#define IDC_CLUB 1004
+#define IDC_ROTATION 1005
+#define IDC_CLUB_LABEL 1021
+#define IDC_ROTATION_LABEL 1022
 
 /* Shape of both ball buttons: 46 x 46, 1 bit, a black disc on pure white. */
 #define IDB_BALL_MASK 138

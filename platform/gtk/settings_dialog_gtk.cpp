@@ -4,6 +4,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
+
 #include "app/association_table.h"
 #include "app/latin1.h"
 #include "config/backdrop_layout.h"
@@ -23,7 +25,9 @@ constexpr char kDialogName[] = "scorvane-settings";
 // compact frame so that it stays near the Windows control's height.
 constexpr char kDialogCss[] =
     "#scorvane-settings { font-family: \"MS Sans Serif\", \"Liberation Sans\", sans-serif; font-size: 8pt; }\n"
-    "#scorvane-settings combobox button { min-height: 0; padding: 1px 4px; }\n";
+    "#scorvane-settings combobox button { min-height: 0; padding: 1px 4px; }\n"
+    "#scorvane-settings combobox entry { min-height: 0; padding-top: 1px; padding-bottom: 1px; }\n"
+    "#scorvane-settings treeview { padding: 0; }\n";
 
 void InstallDialogStyle() {
     static bool installed = false;
@@ -125,8 +129,8 @@ void SetWindowIcons(GtkWindow* window) {
 
 }  // namespace
 
-GtkSettingsDialog::GtkSettingsDialog(bool activeParent, const std::string& championship)
-    : activeParent_(activeParent), championship_(championship) {
+GtkSettingsDialog::GtkSettingsDialog(bool activeParent, const SettingsChoice& choice, std::vector<std::string> clubs)
+    : activeParent_(activeParent), choice_(choice), startCode_(choice.championship), clubs_(std::move(clubs)) {
     InstallDialogStyle();
 
     window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -171,7 +175,7 @@ GtkSettingsDialog::GtkSettingsDialog(bool activeParent, const std::string& champ
     for (const AssociationEntry* e = AssociationTable; e->name != nullptr; ++e) {
         gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(list_), Latin1ToUtf8(e->name).c_str());
     }
-    gtk_combo_box_set_active(GTK_COMBO_BOX(list_), PositionForCode(championship_));
+    gtk_combo_box_set_active(GTK_COMBO_BOX(list_), PositionForCode(choice_.championship));
     // The closed list keeps the template's width, as the Windows control
     // does: long names are cut short there, not the list widened.
     GList* cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(list_));
@@ -189,6 +193,64 @@ GtkSettingsDialog::GtkSettingsDialog(bool activeParent, const std::string& champ
     gtk_fixed_put(GTK_FIXED(fixed_), caption_, captionRect.left, captionRect.top);
     gtk_label_set_mnemonic_widget(GTK_LABEL(caption_), list_);
 
+    // The club: the clubs of the table in hand to pick from, or any text.
+    const Rect clubCaptionRect = TemplateRect(kIdClubLabel);
+    clubCaption_ = MakeColourLabel(kClubCaption, kChampionshipCaptionColor);
+    gtk_widget_set_size_request(clubCaption_, clubCaptionRect.Width(), clubCaptionRect.Height());
+    gtk_fixed_put(GTK_FIXED(fixed_), clubCaption_, clubCaptionRect.left, clubCaptionRect.top);
+    const Rect clubRect = TemplateRect(kIdClubBox);
+    club_ = gtk_combo_box_text_new_with_entry();
+    gtk_entry_set_width_chars(GTK_ENTRY(gtk_bin_get_child(GTK_BIN(club_))), 1);
+    gtk_widget_set_size_request(club_, clubRect.Width(), -1);
+    gtk_fixed_put(GTK_FIXED(fixed_), club_, clubRect.left, clubRect.top);
+    FillClubs();
+    gtk_entry_set_text(GTK_ENTRY(gtk_bin_get_child(GTK_BIN(club_))), Latin1ToUtf8(choice_.team).c_str());
+    gtk_label_set_mnemonic_widget(GTK_LABEL(clubCaption_), club_);
+    g_signal_connect(list_, "changed", G_CALLBACK(OnChampionshipChanged), this);
+
+    // The rotation: every association with a check box, in the list's order.
+    const Rect rotationCaptionRect = TemplateRect(kIdRotationLabel);
+    rotationCaption_ = MakeColourLabel(kRotationCaption, kChampionshipCaptionColor);
+    gtk_widget_set_size_request(rotationCaption_, rotationCaptionRect.Width(), rotationCaptionRect.Height());
+    gtk_fixed_put(GTK_FIXED(fixed_), rotationCaption_, rotationCaptionRect.left, rotationCaptionRect.top);
+    rotationStore_ = gtk_list_store_new(2, G_TYPE_BOOLEAN, G_TYPE_STRING);
+    const std::vector<int> checked = PositionsForRotation(choice_.rotation);
+    for (int i = 0; AssociationTable[i].name != nullptr; ++i) {
+        GtkTreeIter row;
+        gtk_list_store_append(rotationStore_, &row);
+        const bool on = std::find(checked.begin(), checked.end(), i) != checked.end();
+        gtk_list_store_set(rotationStore_, &row, 0, on ? TRUE : FALSE, 1, Latin1ToUtf8(AssociationTable[i].name).c_str(),
+                           -1);
+    }
+    rotation_ = gtk_tree_view_new_with_model(GTK_TREE_MODEL(rotationStore_));
+    gtk_tree_view_set_headers_visible(GTK_TREE_VIEW(rotation_), FALSE);
+    gtk_tree_view_set_enable_search(GTK_TREE_VIEW(rotation_), FALSE);
+    gtk_tree_view_set_activate_on_single_click(GTK_TREE_VIEW(rotation_), TRUE);
+    gtk_tree_view_insert_column_with_attributes(GTK_TREE_VIEW(rotation_), -1, "", gtk_cell_renderer_toggle_new(),
+                                                "active", 0, nullptr);
+    // Long names are cut short, as in the championship list, so that the
+    // list keeps the template's width.
+    GtkCellRenderer* name = gtk_cell_renderer_text_new();
+    g_object_set(name, "ellipsize", PANGO_ELLIPSIZE_END, "ypad", 0, nullptr);
+    gtk_tree_view_insert_column_with_attributes(GTK_TREE_VIEW(rotation_), -1, "", name, "text", 1, nullptr);
+    rotationScroll_ = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(rotationScroll_), GTK_POLICY_EXTERNAL, GTK_POLICY_ALWAYS);
+    gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(rotationScroll_), GTK_SHADOW_IN);
+    gtk_container_add(GTK_CONTAINER(rotationScroll_), rotation_);
+    const Rect rotationRect = TemplateRect(kIdRotationList);
+    gtk_widget_set_size_request(rotationScroll_, rotationRect.Width(), rotationRect.Height());
+    gtk_fixed_put(GTK_FIXED(fixed_), rotationScroll_, rotationRect.left, rotationRect.top);
+    gtk_label_set_mnemonic_widget(GTK_LABEL(rotationCaption_), rotation_);
+    if (!checked.empty()) {
+        // The first league checked is in view, and the cursor on it.
+        GtkTreePath* first = gtk_tree_path_new_from_indices(checked.front(), -1);
+        gtk_tree_view_set_cursor(GTK_TREE_VIEW(rotation_), first, nullptr, FALSE);
+        gtk_tree_view_scroll_to_cell(GTK_TREE_VIEW(rotation_), first, nullptr, TRUE, 0.0f, 0.0f);
+        gtk_tree_path_free(first);
+    }
+    g_signal_connect(rotation_, "row-activated", G_CALLBACK(OnRotationActivated), this);
+    g_signal_connect(rotation_, "key-press-event", G_CALLBACK(OnRotationKeyPress), this);
+
     g_signal_connect(window_, "button-press-event", G_CALLBACK(OnButton), this);
     g_signal_connect(window_, "button-release-event", G_CALLBACK(OnButton), this);
     g_signal_connect(window_, "motion-notify-event", G_CALLBACK(OnMotion), this);
@@ -203,13 +265,15 @@ GtkSettingsDialog::~GtkSettingsDialog() {
     g_signal_handlers_disconnect_by_data(window_, this);
     g_signal_handlers_disconnect_by_data(fixed_, this);
     g_signal_handlers_disconnect_by_data(list_, this);
+    g_signal_handlers_disconnect_by_data(rotation_, this);
     gtk_widget_destroy(window_);
+    g_object_unref(rotationStore_);
     g_object_unref(window_);
     if (transientParent_ != nullptr) g_object_unref(transientParent_);
     if (loop_ != nullptr) g_main_loop_unref(loop_);
 }
 
-bool GtkSettingsDialog::Run(std::string& championship) {
+bool GtkSettingsDialog::Run(SettingsChoice& choice) {
     confirmed_ = false;
     gtk_widget_realize(window_);
     if (activeParent_) SetTransientForActiveWindow();
@@ -220,7 +284,7 @@ bool GtkSettingsDialog::Run(std::string& championship) {
     // Let the server see the window go before the caller carries on.
     GdkDisplay* display = gtk_widget_get_display(window_);
     if (display != nullptr) gdk_display_flush(display);
-    if (confirmed_) championship = championship_;
+    if (confirmed_) choice = choice_;
     return confirmed_;
 }
 
@@ -231,8 +295,58 @@ void GtkSettingsDialog::Finish(bool confirmed) {
 
 void GtkSettingsDialog::Confirm() {
     // A list without a selection keeps the code the dialog was given.
-    CodeForPosition(gtk_combo_box_get_active(GTK_COMBO_BOX(list_)), championship_);
+    CodeForPosition(gtk_combo_box_get_active(GTK_COMBO_BOX(list_)), choice_.championship);
+    // The board's text is ISO 8859-1; blanks around the name are no part of it.
+    std::string team = TransliterateToLatin1(gtk_entry_get_text(GTK_ENTRY(gtk_bin_get_child(GTK_BIN(club_)))));
+    const std::size_t first = team.find_first_not_of(' ');
+    choice_.team = first == std::string::npos ? "" : team.substr(first, team.find_last_not_of(' ') - first + 1);
+    std::vector<int> checked;
+    GtkTreeIter row;
+    int position = 0;
+    for (gboolean more = gtk_tree_model_get_iter_first(GTK_TREE_MODEL(rotationStore_), &row); more;
+         more = gtk_tree_model_iter_next(GTK_TREE_MODEL(rotationStore_), &row), ++position) {
+        gboolean on = FALSE;
+        gtk_tree_model_get(GTK_TREE_MODEL(rotationStore_), &row, 0, &on, -1);
+        if (on) checked.push_back(position);
+    }
+    choice_.rotation = RotationForPositions(checked, choice_.rotation);
     Finish(true);
+}
+
+void GtkSettingsDialog::ToggleRotation(int position) {
+    GtkTreeIter row;
+    if (!gtk_tree_model_iter_nth_child(GTK_TREE_MODEL(rotationStore_), &row, nullptr, position)) return;
+    gboolean on = FALSE;
+    gtk_tree_model_get(GTK_TREE_MODEL(rotationStore_), &row, 0, &on, -1);
+    gtk_list_store_set(rotationStore_, &row, 0, on ? FALSE : TRUE, -1);
+}
+
+void GtkSettingsDialog::FillClubs() {
+    gtk_combo_box_text_remove_all(GTK_COMBO_BOX_TEXT(club_));
+    std::string code = choice_.championship;
+    CodeForPosition(gtk_combo_box_get_active(GTK_COMBO_BOX(list_)), code);
+    if (code != startCode_) return;
+    for (const std::string& club : clubs_)
+        gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(club_), Latin1ToUtf8(club).c_str());
+}
+
+void GtkSettingsDialog::OnChampionshipChanged(GtkComboBox*, gpointer self) {
+    static_cast<GtkSettingsDialog*>(self)->FillClubs();
+}
+
+void GtkSettingsDialog::OnRotationActivated(GtkTreeView*, GtkTreePath* path, GtkTreeViewColumn*, gpointer self) {
+    const gint* indices = gtk_tree_path_get_indices(path);
+    if (indices != nullptr) static_cast<GtkSettingsDialog*>(self)->ToggleRotation(indices[0]);
+}
+
+gboolean GtkSettingsDialog::OnRotationKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self) {
+    if (event->keyval != GDK_KEY_space && event->keyval != GDK_KEY_KP_Space) return FALSE;
+    GtkTreePath* path = nullptr;
+    gtk_tree_view_get_cursor(GTK_TREE_VIEW(widget), &path, nullptr);
+    if (path == nullptr) return TRUE;
+    OnRotationActivated(GTK_TREE_VIEW(widget), path, nullptr, self);
+    gtk_tree_path_free(path);
+    return TRUE;
 }
 
 void GtkSettingsDialog::Cancel() { Finish(false); }
@@ -248,8 +362,8 @@ void GtkSettingsDialog::SetTransientForActiveWindow() {
 }
 
 void GtkSettingsDialog::MoveFocus(bool forward) {
-    GtkWidget* order[] = {ok_->widget(), cancel_->widget(), list_};
-    constexpr int n = 3;
+    GtkWidget* order[] = {ok_->widget(), cancel_->widget(), list_, club_, rotation_};
+    constexpr int n = 5;
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window_));
     int current = -1;
     for (int i = 0; i < n; ++i) {
@@ -339,8 +453,8 @@ gboolean GtkSettingsDialog::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
     return TRUE;
 }
 
-bool RunGtkSettingsDialog(bool activeParent, std::string& championship) {
+bool RunGtkSettingsDialog(bool activeParent, SettingsChoice& choice, const std::vector<std::string>& clubs) {
     if (!gtk_init_check(nullptr, nullptr)) return false;
-    GtkSettingsDialog dialog(activeParent, championship);
-    return dialog.Run(championship);
+    GtkSettingsDialog dialog(activeParent, choice, clubs);
+    return dialog.Run(choice);
 }

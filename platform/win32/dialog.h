@@ -87,6 +87,20 @@ public:
     std::string GetLBText(int position);
 };
 
+// A list box of the multiple-selection kind: each item on or off.
+class CListBox : public CWnd {
+public:
+    // Position of the new string, or LB_ERR / LB_ERRSPACE.
+    int AddString(const char* text) { return static_cast<int>(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
+    int GetCount() { return static_cast<int>(SendMessage(LB_GETCOUNT)); }
+    // LB_ERR for a position outside the list.
+    int SetSel(int position, BOOL on) {
+        return static_cast<int>(SendMessage(LB_SETSEL, static_cast<WPARAM>(on), static_cast<LPARAM>(position)));
+    }
+    BOOL GetSel(int position) { return SendMessage(LB_GETSEL, static_cast<WPARAM>(position)) > 0; }
+    int SetTopIndex(int position) { return static_cast<int>(SendMessage(LB_SETTOPINDEX, static_cast<WPARAM>(position))); }
+};
+
 class CToolTipCtrl : public CWnd {
 public:
     // A tooltip window owned by `parent`'s top-level window.

@@ -69,8 +69,8 @@ std::string SaverStartupHost::FetchOpenResults(const std::string& code, const st
     return StatusTextFor(outcome, code, connected);
 }
 
-bool SaverStartupHost::RunSettingsDialog(bool activeParent, std::string& championship) {
-    return ::RunSettingsDialog(app_, activeParent, championship);
+bool SaverStartupHost::RunSettingsDialog(bool activeParent, SettingsChoice& choice) {
+    return ::RunSettingsDialog(app_, activeParent, choice);
 }
 
 bool SaverStartupHost::CreateSaverWindow(std::uintptr_t parent) {

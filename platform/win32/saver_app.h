@@ -38,7 +38,7 @@ public:
     std::string FetchOpenResults(const std::string& code, const std::string& resultsBase, bool connected) override;
     void FetchRotation(const std::vector<std::string>& codes, const std::string& server,
                        const std::string& resultsBase, bool connected) override;
-    bool RunSettingsDialog(bool activeParent, std::string& championship) override;
+    bool RunSettingsDialog(bool activeParent, SettingsChoice& choice) override;
     bool CreateSaverWindow(std::uintptr_t parent) override;
 
 private:
@@ -48,4 +48,4 @@ private:
 // The configuration mode: runs the settings dialog modally over
 // `championship` (owned by the active window when `activeParent` is set).
 // True only when the user confirmed; `championship` then holds the choice.
-bool RunSettingsDialog(CSaverApp& app, bool activeParent, std::string& championship);
+bool RunSettingsDialog(CSaverApp& app, bool activeParent, SettingsChoice& choice);

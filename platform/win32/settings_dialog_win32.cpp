@@ -1,5 +1,8 @@
 #include "platform/win32/settings_dialog_win32.h"
 
+#include <string>
+#include <vector>
+
 #include "app/association_table.h"
 #include "config/settings_logic.h"
 #include "platform/win32/gdi.h"
@@ -27,6 +30,10 @@ void CSettingsDlg::DoDataExchange(CDataExchange* dx) {
     DDX_Control(dx, IDOK, m_okButton);
     DDX_Control(dx, IDC_CHAMPIONSHIP, m_championshipList);
     DDX_Control(dx, IDC_INFO, m_infoLabel);
+    DDX_Control(dx, IDC_CLUB_LABEL, m_clubLabel);
+    DDX_Control(dx, IDC_CLUB, m_clubBox);
+    DDX_Control(dx, IDC_ROTATION_LABEL, m_rotationLabel);
+    DDX_Control(dx, IDC_ROTATION, m_rotationList);
 }
 
 BOOL CSettingsDlg::OnInitDialog() {
@@ -55,13 +62,49 @@ BOOL CSettingsDlg::OnInitDialog() {
     m_champLabel.SetBold(true);
     ::SetWindowTextA(m_champLabel.m_hWnd, kChampionshipCaption);
 
+    for (CColorLabel* label : {&m_clubLabel, &m_rotationLabel}) {
+        label->SetTextColor(kChampionshipCaptionColor);
+        label->SetBold(true);
+    }
+    ::SetWindowTextA(m_clubLabel.m_hWnd, kClubCaption);
+    ::SetWindowTextA(m_rotationLabel.m_hWnd, kRotationCaption);
+
+    m_startCode = m_championship;
+    FillClubs();
+    ::SetWindowTextA(m_clubBox.m_hWnd, m_team.c_str());
+
+    for (int i = 0; AssociationTable[i].name != nullptr; ++i) m_rotationList.AddString(AssociationTable[i].name);
+    const std::vector<int> checked = PositionsForRotation(m_rotation);
+    for (const int position : checked) m_rotationList.SetSel(position, TRUE);
+    if (!checked.empty()) m_rotationList.SetTopIndex(checked.front());
+
     return TRUE;
+}
+
+void CSettingsDlg::FillClubs() {
+    std::string code = m_championship;
+    CodeForPosition(m_championshipList.GetCurSel(), code);
+    // Emptying the list keeps the text typed into the field.
+    std::string typed(static_cast<std::size_t>(::GetWindowTextLengthA(m_clubBox.m_hWnd)) + 1, '\0');
+    typed.resize(static_cast<std::size_t>(::GetWindowTextA(m_clubBox.m_hWnd, typed.data(), static_cast<int>(typed.size()))));
+    m_clubBox.SendMessage(CB_RESETCONTENT);
+    for (const std::string& club : ClubsOfLeague(code, m_startCode)) m_clubBox.AddString(club.c_str());
+    ::SetWindowTextA(m_clubBox.m_hWnd, typed.c_str());
 }
 
 void CSettingsDlg::OnOK() {
     // No selection, or one the table does not have, keeps the code the
     // dialog was given.
     CodeForPosition(m_championshipList.GetCurSel(), m_championship);
+    std::string team(static_cast<std::size_t>(::GetWindowTextLengthA(m_clubBox.m_hWnd)) + 1, '\0');
+    team.resize(static_cast<std::size_t>(::GetWindowTextA(m_clubBox.m_hWnd, team.data(), static_cast<int>(team.size()))));
+    const std::size_t first = team.find_first_not_of(' ');
+    m_team = first == std::string::npos ? "" : team.substr(first, team.find_last_not_of(' ') - first + 1);
+    std::vector<int> checked;
+    const int count = m_rotationList.GetCount();
+    for (int i = 0; i < count; ++i)
+        if (m_rotationList.GetSel(i)) checked.push_back(i);
+    m_rotation = RotationForPositions(checked, m_rotation);
     CBackdropDialog::OnOK();
 }
 
@@ -88,6 +131,13 @@ BOOL CSettingsDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
     case WM_QUERYDRAGICON:
         *result = reinterpret_cast<LRESULT>(OnQueryDragIcon());
         return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_CHAMPIONSHIP && HIWORD(wParam) == CBN_SELCHANGE) {
+            FillClubs();
+            *result = 0;
+            return TRUE;
+        }
+        return CBackdropDialog::OnWndMsg(message, wParam, lParam, result);
     default:
         return CBackdropDialog::OnWndMsg(message, wParam, lParam, result);
     }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/latin1.h"
 #include "platform/posix/child_process.h"
 
 #ifndef VEMO_LIBEXECDIR
@@ -37,8 +38,8 @@ std::string SettingsProgramPath() {
     return std::string(VEMO_LIBEXECDIR) + "/" + kProgramName;
 }
 
-bool RunSettingsProgram(const std::string& program, bool activeParent, std::string& championship,
-                        std::string& error) {
+bool RunSettingsProgram(const std::string& program, bool activeParent, SettingsChoice& choice,
+                        const std::vector<std::string>& clubs, std::string& error) {
     error.clear();
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) {
@@ -50,8 +51,16 @@ bool RunSettingsProgram(const std::string& program, bool activeParent, std::stri
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     std::vector<std::string> args{program};
     if (activeParent) args.emplace_back("--transient");
+    for (const std::string& club : clubs) {
+        args.emplace_back("--club");
+        args.push_back(Latin1ToUtf8(club));
+    }
+    args.emplace_back("--team");
+    args.push_back(Latin1ToUtf8(choice.team));
+    args.emplace_back("--rotation");
+    args.push_back(choice.rotation);
     args.emplace_back("--");
-    args.push_back(championship);
+    args.push_back(choice.championship);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -88,7 +97,21 @@ bool RunSettingsProgram(const std::string& program, bool activeParent, std::stri
         error = code == 127 ? std::string("cannot run ") + program : std::string(kProgramName) + " failed";
         return false;
     }
-    if (!chosen.empty() && chosen.back() == '\n') chosen.pop_back();
-    championship = chosen;
+    // Three lines: code, club, rotation.
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < chosen.size()) {
+        std::size_t end = chosen.find('\n', at);
+        if (end == std::string::npos) end = chosen.size();
+        lines.push_back(chosen.substr(at, end - at));
+        at = end + 1;
+    }
+    if (lines.size() != 3) {
+        error = std::string(kProgramName) + " answered in a form vemo does not read";
+        return false;
+    }
+    choice.championship = lines[0];
+    choice.team = TransliterateToLatin1(lines[1]);
+    choice.rotation = lines[2];
     return true;
 }

@@ -3,14 +3,17 @@
 // the saver itself never loads GTK: vemo /c starts it and waits.
 
 #include <string>
+#include <vector>
+
+#include "app/startup.h"
 
 // The dialog program: next to the running vemo (a build tree, or an install
 // that keeps both in one place), else where the install puts it.
 std::string SettingsProgramPath();
 
-// Runs the dialog over `championship` and waits for it. True when the user
-// confirmed; `championship` then holds the chosen code. False after Cancel,
-// or when the program could not run or failed, with the reason in `error`
-// (empty after a plain Cancel).
-bool RunSettingsProgram(const std::string& program, bool activeParent, std::string& championship,
-                        std::string& error);
+// Runs the dialog over `choice`, offering `clubs` (ISO 8859-1) in its Club
+// field, and waits for it. True when the user confirmed; `choice` then holds
+// what was chosen. False after Cancel, or when the program could not run or
+// failed, with the reason in `error` (empty after a plain Cancel).
+bool RunSettingsProgram(const std::string& program, bool activeParent, SettingsChoice& choice,
+                        const std::vector<std::string>& clubs, std::string& error);

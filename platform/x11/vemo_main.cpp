@@ -17,6 +17,7 @@
 #include "acquire/standings_table.h"
 #include "acquire/team_match.h"
 #include "app/latin1.h"
+#include "config/settings_logic.h"
 #include "display/stage_scale.h"
 #include "platform/platform.h"
 #include "platform/posix/child_process_http_client.h"
@@ -51,6 +52,8 @@ public:
         return ini_.GetProfileString(section, entry, defaultValue);
     }
     bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value) override {
+        if (section == kSettingsSection && entry == kTeamEntry)
+            return ini_.WriteProfileString(section, entry, Latin1ToUtf8(value));
         return ini_.WriteProfileString(section, entry, value);
     }
 
@@ -103,7 +106,7 @@ public:
                          Latin1ToUtf8(code).c_str());
     }
 
-    bool RunSettingsDialog(bool activeParent, std::string& championship) override;
+    bool RunSettingsDialog(bool activeParent, SettingsChoice& choice) override;
     bool CreateSaverWindow(std::uintptr_t parent) override;
     void SettingsNotSaved(const std::string& championship) override {
         std::fprintf(stderr, "vemo: the championship '%s' was not saved: %s\n", championship.c_str(),
@@ -192,7 +195,7 @@ std::string VemoStartupHost::FetchOpenResults(const std::string& code, const std
     return StatusTextFor(*results_, code, connected);
 }
 
-bool VemoStartupHost::RunSettingsDialog(bool activeParent, std::string& championship) {
+bool VemoStartupHost::RunSettingsDialog(bool activeParent, SettingsChoice& choice) {
     if (options_.printStatus) return false;
     // The dialog reports a missing display like a cancel; a user who started
     // it deserves to be told.
@@ -202,7 +205,8 @@ bool VemoStartupHost::RunSettingsDialog(bool activeParent, std::string& champion
         return false;
     }
     std::string error;
-    const bool confirmed = RunSettingsProgram(SettingsProgramPath(), activeParent, championship, error);
+    const bool confirmed = RunSettingsProgram(SettingsProgramPath(), activeParent, choice,
+                                              ClubsOfLeague(choice.championship, choice.championship), error);
     if (!error.empty()) {
         std::fprintf(stderr, "vemo: %s\n", error.c_str());
         failureStatus_ = 1;

@@ -32,6 +32,7 @@ BALL = 46
 CAPTION_RECT = (293, 10, 383, 23)
 INFO_RECT = (8, 154, 271, 252)
 LIST_AT = (293, 23)
+ROTATION_AT = (293, 114)
 
 CYAN, RED, YELLOW, GREEN = (0, 255, 255), (255, 0, 0), (255, 255, 0), (0, 255, 0)
 
@@ -270,6 +271,7 @@ def case_shows(s):
             (OK_AT[0], OK_AT[1], OK_AT[0] + BALL, OK_AT[1] + BALL),
             (CANCEL_AT[0], CANCEL_AT[1], CANCEL_AT[0] + BALL, CANCEL_AT[1] + BALL),
             (CAPTION_RECT[0] - 2, CAPTION_RECT[1] - 2, 440, 70),  # caption and closed list
+            (CAPTION_RECT[0] - 2, 50, 436, 258),  # club and rotation
             (INFO_RECT[0] - 2, INFO_RECT[1] - 2, INFO_RECT[2], INFO_RECT[3]),
         ]
         bad = picture_mismatches(shot, (x, y), b[140], exclude)
@@ -332,6 +334,29 @@ def case_keyboard_usa(s):
     finally:
         d.kill()
     check(s.championship_lines() == ["Championship=usa"], f"profile: {s.profile()!r}")
+
+
+def case_club_rotation(s):
+    """After the old controls: the club typed, Albania and Andorra checked
+    with the space bar, Angola with a click; Enter stores all three values."""
+    s.seed("eng")
+    d = Dialog(s)
+    try:
+        d.key("Tab", "Tab", "Tab")
+        xdotool("type", "--delay", "30", "Arsenal")
+        d.key("Tab", "space", "Down", "Down", "space")
+        x, y, _, _ = d.origin()
+        # The fourth row of the list: rows are about 22 pixels high.
+        xdotool("mousemove", x + ROTATION_AT[0] + 60, y + ROTATION_AT[1] + 2 + 3 * 22 + 11)
+        time.sleep(0.1)
+        xdotool("click", 1)
+        time.sleep(0.2)
+        d.key("Return")
+        d.finish()
+    finally:
+        d.kill()
+    lines = [l for l in s.profile().splitlines() if l.split("=")[0] in ("Championship", "Team", "Rotation")]
+    check(lines == ["Championship=eng", "Team=Arsenal", "Rotation=alb,and,ang"], f"profile: {s.profile()!r}")
 
 
 def case_escape(s):

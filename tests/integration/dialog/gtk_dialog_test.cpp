@@ -38,7 +38,7 @@ GdkRectangle Placement(GtkSettingsDialog& d, GtkWidget* w) {
 }
 
 TEST(GtkSettingsDialog, ListHoldsEveryNameInTableOrder) {
-    GtkSettingsDialog d(false, "ger");
+    GtkSettingsDialog d(false, SettingsChoice{"ger"});
     GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(d.list()));
     ASSERT_EQ(gtk_tree_model_iter_n_children(model, nullptr), 167);
     GtkTreeIter it;
@@ -63,7 +63,7 @@ TEST(GtkSettingsDialog, SelectionIsTheExactCodeElseAlbania) {
         {"GER", 0, "Albania"},  {"", 0, "Albania"},  {"xyz", 0, "Albania"},
     };
     for (const Case& c : cases) {
-        GtkSettingsDialog d(false, c.code);
+        GtkSettingsDialog d(false, SettingsChoice{c.code});
         EXPECT_EQ(Active(d), c.position) << c.code;
         EXPECT_EQ(ActiveText(d), c.name) << c.code;
     }
@@ -71,7 +71,7 @@ TEST(GtkSettingsDialog, SelectionIsTheExactCodeElseAlbania) {
 
 TEST(GtkSettingsDialog, OkReadsThePositionCancelKeepsTheCode) {
     {
-        GtkSettingsDialog d(false, "ger");
+        GtkSettingsDialog d(false, SettingsChoice{"ger"});
         gtk_combo_box_set_active(GTK_COMBO_BOX(d.list()), 159);
         d.Cancel();
         EXPECT_EQ(d.championship(), "ger");
@@ -79,13 +79,13 @@ TEST(GtkSettingsDialog, OkReadsThePositionCancelKeepsTheCode) {
         EXPECT_EQ(d.championship(), "usa");
     }
     {
-        GtkSettingsDialog d(false, "GER");
+        GtkSettingsDialog d(false, SettingsChoice{"GER"});
         d.Confirm();
         EXPECT_EQ(d.championship(), "alb");
     }
     {
         // With no selection OK reads nothing and keeps what it was given.
-        GtkSettingsDialog d(false, "GER");
+        GtkSettingsDialog d(false, SettingsChoice{"GER"});
         gtk_combo_box_set_active(GTK_COMBO_BOX(d.list()), -1);
         d.Confirm();
         EXPECT_EQ(d.championship(), "GER");
@@ -93,7 +93,7 @@ TEST(GtkSettingsDialog, OkReadsThePositionCancelKeepsTheCode) {
 }
 
 TEST(GtkSettingsDialog, TypedLettersStepThroughTheNames) {
-    GtkSettingsDialog d(false, "ger");
+    GtkSettingsDialog d(false, SettingsChoice{"ger"});
     gtk_widget_show(GTK_WIDGET(d.window()));
     Drain();
     gtk_widget_grab_focus(GTK_WIDGET(d.list()));
@@ -113,7 +113,7 @@ TEST(GtkSettingsDialog, TypedLettersStepThroughTheNames) {
 }
 
 TEST(GtkSettingsDialog, WindowAndControlsFollowTheTemplate) {
-    GtkSettingsDialog d(false, "ger");
+    GtkSettingsDialog d(false, SettingsChoice{"ger"});
     GtkWindow* w = d.window();
     EXPECT_STREQ(gtk_window_get_title(w), "Settings");
     EXPECT_FALSE(gtk_window_get_resizable(w));
@@ -150,7 +150,7 @@ TEST(GtkSettingsDialog, WindowAndControlsFollowTheTemplate) {
 }
 
 TEST(GtkSettingsDialog, BallsAreShapedByTheMaskAndCarryTheirTooltips) {
-    GtkSettingsDialog d(false, "ger");
+    GtkSettingsDialog d(false, SettingsChoice{"ger"});
     for (GtkBallButton* b : {&d.okButton(), &d.cancelButton()}) {
         EXPECT_EQ(b->size(), (Size{46, 46}));
         ASSERT_EQ(b->shape().size(), 45u);
@@ -191,7 +191,7 @@ void ExpectColouredBold(GtkLabel* label, guint16 r, guint16 g, guint16 b) {
 }
 
 TEST(GtkSettingsDialog, LabelsAreBoldInTheirColours) {
-    GtkSettingsDialog d(false, "ger");
+    GtkSettingsDialog d(false, SettingsChoice{"ger"});
     EXPECT_STREQ(gtk_label_get_text(d.caption()), "Championship:");
     EXPECT_EQ(std::string(gtk_label_get_text(d.info())),
               std::string("Scorvane\nRelease 2.4, July 01 2009\n\nTarnwick Team\n") + kMakerAddress);
@@ -210,4 +210,31 @@ int main(int argc, char** argv) {
     }
     InstallEmbeddedResources();
     return RUN_ALL_TESTS();
+}
+
+TEST(GtkSettingsDialog, ClubAndRotationFollowTheOldControlsAndCarryTheChoice) {
+    // \xFC is u with diaeresis: names go in and out as ISO 8859-1.
+    GtkSettingsDialog d(false, SettingsChoice{"ger", "Bayern", "ger, eng"}, {"FC Bayern M\xFC" "nchen", "Hamburger SV"});
+    gtk_widget_show(GTK_WIDGET(d.window()));
+    Drain();
+    const GdkRectangle club = Placement(d, GTK_WIDGET(d.clubBox()));
+    EXPECT_EQ((std::array<int, 3>{club.x, club.y, club.width}), (std::array<int, 3>{293, 68, 140}));
+    GtkTreeModel* clubs = gtk_combo_box_get_model(GTK_COMBO_BOX(d.clubBox()));
+    EXPECT_EQ(gtk_tree_model_iter_n_children(clubs, nullptr), 2);
+    GtkEntry* entry = GTK_ENTRY(gtk_bin_get_child(GTK_BIN(d.clubBox())));
+    EXPECT_STREQ(gtk_entry_get_text(entry), "Bayern");
+    GtkTreeModel* leagues = gtk_tree_view_get_model(d.rotationList());
+    EXPECT_EQ(gtk_tree_model_iter_n_children(leagues, nullptr), kAssociationCount);
+
+    // Another championship has no table in hand: the club is free text.
+    gtk_combo_box_set_active(GTK_COMBO_BOX(d.list()), PositionForCode("eng"));
+    EXPECT_EQ(gtk_tree_model_iter_n_children(clubs, nullptr), 0);
+    gtk_combo_box_set_active(GTK_COMBO_BOX(d.list()), PositionForCode("ger"));
+    gtk_combo_box_set_active(GTK_COMBO_BOX(d.clubBox()), 0);
+    d.ToggleRotation(PositionForCode("eng"));
+    d.ToggleRotation(PositionForCode("esp"));
+    d.Confirm();
+    EXPECT_EQ(d.choice().championship, "ger");
+    EXPECT_EQ(d.choice().team, "FC Bayern M\xFCnchen");
+    EXPECT_EQ(d.choice().rotation, "ger,esp");  // Germany before Spain, as listed
 }

@@ -11,6 +11,7 @@
 #include "acquire/fetch_standings.h"
 #include "app/connectivity.h"
 #include "app/startup.h"
+#include "config/settings_logic.h"
 #include "platform/gtk/settings_dialog_gtk.h"
 #include "platform/posix/curl_http_client.h"
 #include "platform/posix/ini_profile.h"
@@ -35,8 +36,8 @@ public:
         return StatusTextFor(got, code, connected);
     }
     void FetchRotation(const std::vector<std::string>&, const std::string&, const std::string&, bool) override {}
-    bool RunSettingsDialog(bool activeParent, std::string& championship) override {
-        return RunGtkSettingsDialog(activeParent, championship);
+    bool RunSettingsDialog(bool activeParent, SettingsChoice& choice) override {
+        return RunGtkSettingsDialog(activeParent, choice, ClubsOfLeague(choice.championship, choice.championship));
     }
     bool CreateSaverWindow(std::uintptr_t) override {
         std::fprintf(stderr, "vemo-settings-test: only the configuration switches are handled here\n");

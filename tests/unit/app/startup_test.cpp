@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,10 +90,17 @@ public:
         for (const std::string& code : codes) call += " " + code;
         calls.push_back(call);
     }
-    bool RunSettingsDialog(bool activeParent, std::string& championship) override {
-        calls.push_back(std::string("dialog ") + (activeParent ? "active " : "none ") + championship);
-        if (dialogResult) championship = dialogChoice;
-        return dialogResult;
+    std::optional<SettingsChoice> dialogSettings;  // what the user leaves in Club and Rotation
+    bool RunSettingsDialog(bool activeParent, SettingsChoice& choice) override {
+        calls.push_back(std::string("dialog ") + (activeParent ? "active " : "none ") + choice.championship);
+        if (dialogSettings) calls.push_back("dialog shows [" + choice.team + "] [" + choice.rotation + "]");
+        if (!dialogResult) return false;
+        choice.championship = dialogChoice;
+        if (dialogSettings) {
+            choice.team = dialogSettings->team;
+            choice.rotation = dialogSettings->rotation;
+        }
+        return true;
     }
     bool CreateSaverWindow(std::uintptr_t parent) override {
         calls.push_back("window " + std::to_string(parent));
@@ -249,5 +257,28 @@ TEST_F(Startup, RotationTakesTheChampionshipsPlaceAndTheTeamIsRead) {
     RunStartup(typo, "/s", champ);
     EXPECT_EQ(typo.calls[1], "unknown zz");
     EXPECT_EQ(typo.calls[2].rfind("results ger ", 0), 0u);
+    theTeamName.clear();
+}
+
+TEST_F(Startup, DialogWritesClubAndRotationOnlyWhenTheyChanged) {
+    RecordingHost host;
+    host.profile.values["Settings/Team"] = "Arsenal";
+    host.profile.values["Settings/Rotation"] = "eng,ger";
+    host.dialogResult = true;
+    host.dialogChoice = "esp";
+    host.dialogSettings = SettingsChoice{"", "Arsenal", "eng,ger"};
+    std::string champ;
+    EXPECT_FALSE(RunStartup(host, "/c", champ));
+    EXPECT_EQ(host.calls[host.calls.size() - 1], "dialog shows [Arsenal] [eng,ger]");
+    EXPECT_EQ(host.profile.writes, (std::vector<std::string>{"Settings/Championship=esp"}));
+
+    RecordingHost changed;
+    changed.profile.values["Settings/Team"] = "Arsenal";
+    changed.dialogResult = true;
+    changed.dialogChoice = "eng";
+    changed.dialogSettings = SettingsChoice{"", "Chelsea", "esp,ita"};
+    RunStartup(changed, "/c", champ);
+    EXPECT_EQ(changed.profile.writes, (std::vector<std::string>{"Settings/Championship=eng", "Settings/Team=Chelsea",
+                                                               "Settings/Rotation=esp,ita"}));
     theTeamName.clear();
 }

@@ -36,6 +36,10 @@ TEST(DialogUnits, ControlsInPixelsWithTheDialogFontsBaseUnits) {
         {kIdInfoLabel, {8, 154, 271, 252}},
         {kIdChampionshipList, {293, 23, 433, 212}},
         {kIdChampionshipLabel, {293, 10, 383, 23}},
+        {kIdClubLabel, {293, 55, 383, 68}},
+        {kIdClubBox, {293, 68, 433, 231}},
+        {kIdRotationLabel, {293, 101, 383, 114}},
+        {kIdRotationList, {293, 114, 433, 254}},
     };
     for (const Case& c : cases) {
         const TemplateControl* control = FindTemplateControl(c.id);
@@ -50,7 +54,8 @@ TEST(DialogUnits, ControlsInPixelsWithTheDialogFontsBaseUnits) {
 }
 
 TEST(DialogTemplate, ControlsInTabOrderWithTheirStyles) {
-    const int ids[] = {kIdOk, kIdCancel, kIdInfoLabel, kIdChampionshipList, kIdChampionshipLabel};
+    const int ids[] = {kIdOk,        kIdCancel,  kIdInfoLabel,     kIdChampionshipList, kIdChampionshipLabel,
+                       kIdClubLabel, kIdClubBox, kIdRotationLabel, kIdRotationList};
     for (int i = 0; i < kSettingsControlCount; ++i) {
         const TemplateControl& c = kSettingsControls[i];
         EXPECT_EQ(c.id, ids[i]);

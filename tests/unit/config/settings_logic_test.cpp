@@ -4,7 +4,9 @@
 
 #include <climits>
 #include <string>
+#include <vector>
 
+#include "acquire/standings_table.h"
 #include "app/association_table.h"
 #include "app/product.h"
 
@@ -112,3 +114,35 @@ TEST(SettingsTexts, BallButtonsShareTheMaskAndDrawOneToOne) {
 }
 
 }  // namespace
+
+TEST(SettingsRotation, PositionsAndValueKeepTheUsersOrderWhenNothingChanged) {
+    const int eng = FindAssociationIndex("eng"), esp = FindAssociationIndex("esp"), ger = FindAssociationIndex("ger");
+    ASSERT_LT(eng, esp);
+    EXPECT_EQ(PositionsForRotation("ger, eng,xx,ger"), (std::vector<int>{eng, ger}));
+    // The same leagues checked: the value stays as typed.
+    EXPECT_EQ(RotationForPositions({ger, eng}, "ger, eng,xx,ger"), "ger, eng,xx,ger");
+    // Changed: the codes in list order (England, Germany, Spain).
+    EXPECT_EQ(RotationForPositions({ger, esp, eng}, "ger,eng"), "eng,ger,esp");
+    EXPECT_EQ(RotationForPositions({}, "ger,eng"), "");
+    EXPECT_EQ(RotationForPositions({}, ""), "");
+    EXPECT_EQ(RotationForPositions({-1, 100000, ger}, ""), "ger");
+}
+
+TEST(SettingsClubs, TheClubsOfATableInHand) {
+    StandingsRow head, a, b;
+    head[2] = "Club";
+    a[2] = "Arsenal FC";
+    b[2] = "Chelsea FC";
+    theStandings.Add(head);
+    theStandings.Add(a);
+    theStandings.Add(b);
+    EXPECT_EQ(ClubsOfLeague("eng", "eng"), (std::vector<std::string>{"Arsenal FC", "Chelsea FC"}));
+    EXPECT_TRUE(ClubsOfLeague("ger", "eng").empty());
+    theRotation.push_back({"ger", {}, ""});
+    theRotation.back().standings.Add(head);
+    theRotation.back().standings.Add(a);
+    EXPECT_EQ(ClubsOfLeague("ger", "eng"), (std::vector<std::string>{"Arsenal FC"}));
+    EXPECT_TRUE(ClubsOfLeague("eng", "eng").empty());  // a rotation: the single table is not the board's
+    theRotation.clear();
+    theStandings.RemoveAll();
+}

@@ -228,6 +228,37 @@ case $case_name in
     expect_stored "(none)"
     ;;
 
+  club-rotation)
+    # After the old controls, in the tab order: the club picked from the
+    # clubs of the table in hand, Albania and Andorra checked with the
+    # space bar, Albania unchecked with a click; Enter stores both values.
+    start_server
+    set_value Server "127.0.0.1:$port"
+    set_value Championship ger
+    clear_value Team
+    clear_value Rotation
+    start_dialog /c
+    select_with_keys Tab Down Tab space Down Down space
+    probe_state
+    read -r l t _ <<<"$(control_field 1005)"
+    [ -n "$l" ] || fail "no rotation list"
+    read -r sx sy <<<"$(to_screen $((l + 30)) $((t + 5)))"
+    xdotool mousemove "$sx" "$sy" click 1
+    sleep 0.5
+    focus_dialog
+    key Return
+    expect_closed
+    rotation=$(wine_ reg query "$settings_key" /v Rotation 2>/dev/null | tr -d '\r' | sed -n 's/^ *Rotation *REG_SZ *//p')
+    [ "$rotation" = and ] || fail "the registry holds Rotation '$rotation', not 'and'"
+    team=$(wine_ reg query "$settings_key" /v Team 2>/dev/null | tr -d '\r' | sed -n 's/^ *Team *REG_SZ *//p')
+    page=$(curl -s "http://127.0.0.1:$port/associations/association=ger/nationalleague/standings.html" |
+      python3 -c 'import html, sys; sys.stdout.buffer.write(html.unescape(sys.stdin.buffer.read().decode("latin-1")).encode())')
+    # reg prints in the console's code page, where u-umlaut is 0x81.
+    [ -n "$team" ] && grep -qF ">$(iconv -f CP850 -t UTF-8 <<<"$team")<" <<<"$page" ||
+      fail "the registry holds Team '$team', no club of the ger table"
+    expect_stored ger
+    ;;
+
   no-switch)
     # No switch at all is the configuration dialog too, without an owner.
     start_server

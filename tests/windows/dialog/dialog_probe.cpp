@@ -33,7 +33,7 @@
 
 namespace {
 
-constexpr int kControlIds[] = {IDOK, IDCANCEL, 1000, 1003, 1020};
+constexpr int kControlIds[] = {IDOK, IDCANCEL, 1000, 1003, 1020, 1021, 1004, 1022, 1005};
 
 // Template rectangles (dialog units) of the two controls that keep their
 // template size, for finding the base units the dialog was laid out with.
@@ -126,7 +126,7 @@ void PrintState(HWND dialog) {
             std::printf("region %d %ld %ld %ld %ld\n", id, box.left, box.top, box.right, box.bottom);
         }
         DeleteObject(region);
-        if (id != 1003) std::printf("text %d %s\n", id, WindowText(control).c_str());
+        if (id != 1003 && id != 1005) std::printf("text %d %s\n", id, WindowText(control).c_str());
     }
 
     HWND list = GetDlgItem(dialog, 1003);

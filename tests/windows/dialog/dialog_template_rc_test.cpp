@@ -57,6 +57,7 @@ private:
 std::string ClassName(const std::string& nameOrOrdinal) {
     if (nameOrOrdinal == "#128") return "BUTTON";
     if (nameOrOrdinal == "#130") return "STATIC";
+    if (nameOrOrdinal == "#131") return "LISTBOX";
     if (nameOrOrdinal == "#133") return "COMBOBOX";
     std::string upper = nameOrOrdinal;
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "acquire/standings_table.h"
 #include "app/association_table.h"
 #include "config/mask_region.h"
 #include "display/dib_image.h"
@@ -79,8 +80,10 @@ TEST(SettingsDialog, TemplateGivesCaptionStylesAndControlsInTabOrder) {
         EXPECT_EQ(GetWindow(d.m_hWnd, GW_OWNER), nullptr);
 
         // Template order is tab order: OK, Cancel, the information block,
-        // the list, the caption.
-        const int order[] = {IDOK, IDCANCEL, IDC_INFO, IDC_CHAMPIONSHIP, IDC_CHAMPIONSHIP_LABEL};
+        // the list, the caption; then the club and the rotation, each after
+        // its caption.
+        const int order[] = {IDOK,          IDCANCEL, IDC_INFO,           IDC_CHAMPIONSHIP, IDC_CHAMPIONSHIP_LABEL,
+                             IDC_CLUB_LABEL, IDC_CLUB, IDC_ROTATION_LABEL, IDC_ROTATION};
         HWND child = GetWindow(d.m_hWnd, GW_CHILD);
         for (int id : order) {
             BODY_ASSERT((child) != (nullptr));
@@ -418,6 +421,51 @@ TEST(SettingsDialog, EveryDrawingObjectAndTooltipGoesWithTheDialog) {
     for (HGDIOBJ object : objects) EXPECT_EQ(GetObjectType(object), 0u);
     EXPECT_EQ(GetObjectType(palette), 0u);
     for (HWND tip : tooltips) EXPECT_FALSE(IsWindow(tip));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SettingsDialog, ClubAndRotationStartFromTheSettingsAndCarryTheChoice) {
+    // The table in hand is the championship's: its clubs are offered.
+    StandingsRow head, a, b;
+    head[2] = "Club";
+    a[2] = "FC Bayern M\xFCnchen";
+    b[2] = "Hamburger SV";
+    for (const StandingsRow& row : {head, a, b}) theStandings.Add(row);
+    SettingsHarness dialog;
+    dialog.m_championship = "ger";
+    dialog.m_team = "Bayern";
+    dialog.m_rotation = "ger, eng";
+    dialog.body = [](SettingsHarness& d) {
+        EXPECT_EQ(d.m_clubBox.GetCount(), 2);
+        EXPECT_EQ(d.m_clubBox.GetLBText(0), "FC Bayern M\xFCnchen");
+        EXPECT_EQ(Text(d.m_clubBox.m_hWnd), "Bayern");
+        EXPECT_EQ(d.m_rotationList.GetCount(), kAssociationCount);
+        EXPECT_TRUE(d.m_rotationList.GetSel(FindAssociationIndex("eng")));
+        EXPECT_TRUE(d.m_rotationList.GetSel(FindAssociationIndex("ger")));
+        EXPECT_FALSE(d.m_rotationList.GetSel(FindAssociationIndex("esp")));
+        EXPECT_EQ(Text(GetDlgItem(d.m_hWnd, IDC_CLUB_LABEL)), "Club:");
+        EXPECT_EQ(Text(GetDlgItem(d.m_hWnd, IDC_ROTATION_LABEL)), "Rotation:");
+
+        // Another championship has no table here: the club is free text,
+        // and what was typed stays.
+        d.m_championshipList.SetCurSel(FindAssociationIndex("eng"));
+        SendMessageA(d.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CHAMPIONSHIP, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(d.m_championshipList.m_hWnd));
+        EXPECT_EQ(d.m_clubBox.GetCount(), 0);
+        EXPECT_EQ(Text(d.m_clubBox.m_hWnd), "Bayern");
+        SetWindowTextA(d.m_clubBox.m_hWnd, "  Arsenal ");
+        d.m_rotationList.SetSel(FindAssociationIndex("esp"), TRUE);
+        SendMessageA(d.m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return true;
+    };
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(dialog.m_championship, "eng");
+    EXPECT_EQ(dialog.m_team, "Arsenal");
+    EXPECT_EQ(dialog.m_rotation, "eng,ger,esp");
+    theStandings.RemoveAll();
 }
 
 }  // namespace
