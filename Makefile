@@ -42,11 +42,12 @@ test: linux win32 win64 sanitize
 	  ctest --preset linux-sanitize -L 'unit|integration' -j $(JOBS)
 	scripts/test-windows -j $(JOBS)
 
-# The Debian packages vemo and scorvane and the Windows archive with the
-# savers of both widths, all in build/packages.
+# The Debian packages vemo and scorvane, and the Windows setup program and
+# archive with the savers of both widths, all in build/packages.
 package: linux win32 win64
 	cd build/linux && cpack
 	cd build/win32 && cpack
+	cmake --build build/win32 --target vemo_setup
 
 unit: linux
 	ctest --preset linux -L unit -j $(JOBS)

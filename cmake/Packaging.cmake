@@ -35,6 +35,46 @@ if(WIN32)
   install(PROGRAMS ${SCORVANE_SIBLING_WINDOWS_BUILD_DIR}/Vemo.scr DESTINATION ${other_width} COMPONENT vemo)
   install(FILES ${pkg_gen}/README.txt ${pkg_gen}/Vemo-Server.reg ${pkg_gen}/LICENSE.txt
           DESTINATION . COMPONENT vemo)
+
+  # The setup program, the usual way in: the saver of the machine's width
+  # into the system folder, chosen as the user's screen saver, an uninstaller
+  # under Apps (packaging/vemo-setup.nsi.in). Like the archive it carries both
+  # savers, stripped, so it too needs the sibling tree; `make package` builds
+  # it (target vemo_setup) beside the archive. vemo_setup_savers alone gives
+  # the stripped savers, which the setup test builds its own installer from.
+  find_program(SCORVANE_MAKENSIS makensis)
+  # The x86-64 binutils read the executables of both widths, the i686 ones
+  # only their own.
+  find_program(SCORVANE_PE_STRIP x86_64-w64-mingw32-strip)
+  set(setup_savers ${pkg_gen}/setup-savers)
+  set(setup_license ${pkg_gen}/LICENSE.txt)
+  set(setup_icon ${CMAKE_SOURCE_DIR}/res/vemo.ico)
+  set(setup_exe ${CPACK_OUTPUT_FILE_PREFIX}/Vemo-${PROJECT_VERSION}-setup.exe)
+  configure_file(${pkg_dir}/vemo-setup.nsi.in ${pkg_gen}/vemo-setup.nsi @ONLY)
+  add_custom_command(OUTPUT ${setup_savers}/32-bit/Vemo.scr ${setup_savers}/64-bit/Vemo.scr
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${setup_savers}/32-bit ${setup_savers}/64-bit
+    COMMAND ${SCORVANE_PE_STRIP} -o ${setup_savers}/${own_width}/Vemo.scr $<TARGET_FILE:vemo_scr>
+    COMMAND ${SCORVANE_PE_STRIP} -o ${setup_savers}/${other_width}/Vemo.scr
+            ${SCORVANE_SIBLING_WINDOWS_BUILD_DIR}/Vemo.scr
+    DEPENDS vemo_scr ${SCORVANE_SIBLING_WINDOWS_BUILD_DIR}/Vemo.scr
+    COMMENT "Stripping both savers for the setup program"
+    VERBATIM)
+  add_custom_target(vemo_setup_savers DEPENDS ${setup_savers}/32-bit/Vemo.scr ${setup_savers}/64-bit/Vemo.scr)
+  if(SCORVANE_MAKENSIS)
+    add_custom_command(OUTPUT ${setup_exe}
+      COMMAND ${SCORVANE_MAKENSIS} -V2 ${pkg_gen}/vemo-setup.nsi
+      DEPENDS vemo_setup_savers ${setup_savers}/32-bit/Vemo.scr ${setup_savers}/64-bit/Vemo.scr
+              ${pkg_gen}/vemo-setup.nsi ${pkg_dir}/vemo-setup.nsi.in ${setup_license} ${setup_icon}
+      COMMENT "Building Vemo-${PROJECT_VERSION}-setup.exe"
+      VERBATIM)
+    add_custom_target(vemo_setup DEPENDS ${setup_exe})
+  else()
+    add_custom_target(vemo_setup
+      COMMAND ${CMAKE_COMMAND} -E echo "makensis not found: the setup program needs Debian's nsis (scripts/install-deps)"
+      COMMAND ${CMAKE_COMMAND} -E false
+      VERBATIM)
+  endif()
+
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME Vemo)
   set(CPACK_PACKAGE_FILE_NAME Vemo-${PROJECT_VERSION}-windows)
