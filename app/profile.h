@@ -32,3 +32,7 @@ inline constexpr const char kTeamEntry[] = "Team";
 // Association codes shown in turn, one league per scene, separated by commas;
 // when set it takes the place of the single championship.
 inline constexpr const char kRotationEntry[] = "Rotation";
+// How large a stage pixel is on the screen: "auto" or a figure from 1 to 4
+// (see ParseStageScale), for every monitor.
+inline constexpr const char kScaleEntry[] = "Scale";
+inline constexpr const char kDefaultScale[] = "auto";

@@ -9,6 +9,7 @@
 #include "acquire/standings_table.h"
 #include "app/connectivity.h"
 #include "app/product.h"
+#include "display/stage_scale.h"
 #include "platform/win32/saver_window_win32.h"
 #include "platform/win32/wininet_http_client.h"
 #include "results/open_results.h"
@@ -74,7 +75,12 @@ bool SaverStartupHost::RunSettingsDialog(bool activeParent, SettingsChoice& choi
 }
 
 bool SaverStartupHost::CreateSaverWindow(std::uintptr_t parent) {
-    auto wnd = std::make_unique<CSaverWnd>(app_.m_championship);
+    // A Scale value that is none of the choices is no reason to show no
+    // saver: auto stands in for it.
+    int scale = kAutoStageScale;
+    if (!ParseStageScale(app_.GetProfileString(kSettingsSection, kScaleEntry, kDefaultScale), scale))
+        scale = kAutoStageScale;
+    auto wnd = std::make_unique<CSaverWnd>(app_.m_championship, scale);
     if (!wnd->Create(reinterpret_cast<HWND>(parent))) return false;
     // From here on the window owns itself: it is deleted after its last
     // message.

@@ -1,36 +1,23 @@
 #include "platform/win32/saver_window_win32.h"
 
-CSaverWnd::CSaverWnd(std::string championship) : m_session(m_fontFactory, std::move(championship)) {}
+#include <ctime>
 
-CSaverWnd::~CSaverWnd() = default;
-
-BOOL CSaverWnd::Create(HWND parent) {
-    const char* className = AfxRegisterWndClass(kSaverClassStyle, nullptr, nullptr, nullptr);
-    if (!className) return FALSE;
-
-    DWORD exStyle = WS_EX_TOPMOST;
-    DWORD style = WS_POPUP | WS_VISIBLE;
-    m_preview = FALSE;
-    RECT rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-
-    if (parent) {
-        if (!::GetClientRect(parent, &rect)) return FALSE;
-        exStyle = 0;
-        style = WS_CHILD | WS_VISIBLE;
-        m_preview = TRUE;
-    }
-    m_session.SetPreview(m_preview != FALSE);
-    return CreateEx(exStyle, className, "", style, rect.left, rect.top, rect.right - rect.left,
-                    rect.bottom - rect.top, parent, nullptr, nullptr);
-}
-
-void CSaverWnd::ComposeBoard(CDC& dc) {
-    GdiCanvas canvas(dc.m_hDC, dc.m_hAttribDC);
-    // The timer ticks by itself: the next frame's time is not needed here.
-    m_session.Draw(canvas, SaverClock::now());
-}
+#include "display/change_tracking_canvas.h"
 
 namespace {
+
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+    auto& monitors = *reinterpret_cast<std::vector<RECT>*>(data);
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(monitor, &info)) return TRUE;
+    if (info.dwFlags & MONITORINFOF_PRIMARY) {
+        monitors.insert(monitors.begin(), info.rcMonitor);
+    } else {
+        monitors.push_back(info.rcMonitor);
+    }
+    return TRUE;
+}
 
 Point CursorPos() {
     POINT p = {0, 0};
@@ -40,8 +27,148 @@ Point CursorPos() {
 
 }  // namespace
 
+std::vector<RECT> DesktopMonitors() {
+    std::vector<RECT> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
+CSaverWnd::Board::~Board() {
+    if (previousBitmap) ::SelectObject(stageDC.GetSafeHdc(), previousBitmap);
+    if (stageBitmap) ::DeleteObject(stageBitmap);
+}
+
+CSaverWnd::CSaverWnd(std::string championship, int scaleSetting)
+    : m_championship(std::move(championship)), m_scaleSetting(scaleSetting) {
+    auto first = std::make_unique<Board>();
+    first->session = std::make_unique<SaverSession>(m_fontFactory, m_championship);
+    m_boards.push_back(std::move(first));
+}
+
+CSaverWnd::~CSaverWnd() = default;
+
+BOOL CSaverWnd::Create(HWND parent) {
+    if (!parent) return CreateOnMonitors(DesktopMonitors());
+    const char* className = AfxRegisterWndClass(kSaverClassStyle, nullptr, nullptr, nullptr);
+    if (!className) return FALSE;
+    // The preview: one board filling the parent.
+    RECT rect;
+    if (!::GetClientRect(parent, &rect)) return FALSE;
+    m_preview = TRUE;
+    m_areas.clear();
+    m_boards.front()->session->SetPreview(true);
+    return CreateEx(0, className, "", WS_CHILD | WS_VISIBLE, rect.left, rect.top, rect.right - rect.left,
+                    rect.bottom - rect.top, parent, nullptr, nullptr);
+}
+
+BOOL CSaverWnd::CreateOnMonitors(const std::vector<RECT>& monitors) {
+    const char* className = AfxRegisterWndClass(kSaverClassStyle, nullptr, nullptr, nullptr);
+    if (!className) return FALSE;
+    m_preview = FALSE;
+    m_areas.clear();
+    RECT rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (monitors.size() > 1) {
+        // One window over all of them, whose origin may be negative, and a
+        // board on each monitor; what lies between monitors stays black.
+        rect = monitors.front();
+        for (const RECT& m : monitors) UnionRect(&rect, &rect, &m);
+        for (const RECT& m : monitors)
+            m_areas.push_back(RECT{m.left - rect.left, m.top - rect.top, m.right - rect.left, m.bottom - rect.top});
+    }
+    m_boards.front()->session->SetPreview(false);
+    return CreateEx(WS_EX_TOPMOST, className, "", WS_POPUP | WS_VISIBLE, rect.left, rect.top,
+                    rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, nullptr);
+}
+
+void CSaverWnd::MakeBoards() {
+    if (m_areas.empty()) m_areas.assign(1, m_clientRect);
+    for (std::size_t i = 0; i < m_areas.size(); ++i) {
+        if (i == m_boards.size()) {
+            auto board = std::make_unique<Board>();
+            board->session = std::make_unique<SaverSession>(m_fontFactory, m_championship);
+            // Only the first board hears the input; every stage seeds from
+            // the clock, and boards started together must not play the
+            // same scenes.
+            board->session->SetPreview(true);
+            board->session->SeedRandom(static_cast<unsigned>(std::time(nullptr)) + 7919u * static_cast<unsigned>(i));
+            m_boards.push_back(std::move(board));
+        }
+        Board& board = *m_boards[i];
+        board.area = m_areas[i];
+        const Size size{board.area.right - board.area.left, board.area.bottom - board.area.top};
+        board.scale = StageScaleFor(m_scaleSetting, size);
+        board.stage = ScaledStage(size, board.scale);
+        if (board.scale > 1) {
+            // The stage is drawn in memory and blown up on the screen.
+            BITMAPINFO info = {};
+            info.bmiHeader.biSize = sizeof info.bmiHeader;
+            info.bmiHeader.biWidth = board.stage.cx;
+            info.bmiHeader.biHeight = -board.stage.cy;
+            info.bmiHeader.biPlanes = 1;
+            info.bmiHeader.biBitCount = 32;
+            info.bmiHeader.biCompression = BI_RGB;
+            void* bits = nullptr;
+            board.stageBitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+            if (!board.stageBitmap || !board.stageDC.CreateCompatibleDC(nullptr)) {
+                // No memory for the stage: the board plays unscaled.
+                if (board.stageBitmap) ::DeleteObject(board.stageBitmap);
+                board.stageBitmap = nullptr;
+                board.scale = 1;
+                board.stage = size;
+            } else {
+                board.previousBitmap = ::SelectObject(board.stageDC.GetSafeHdc(), board.stageBitmap);
+            }
+        }
+        board.session->Reshape(board.stage);
+    }
+}
+
+void CSaverWnd::DrawBoard(Board& board, CDC& dc, bool whole) {
+    // The timer ticks by itself: the next frame's time is not needed here.
+    if (board.scale == 1 && m_boards.size() == 1) {
+        GdiCanvas canvas(dc.m_hDC, dc.m_hAttribDC);
+        board.session->Draw(canvas, SaverClock::now());
+        return;
+    }
+    if (board.scale == 1) {
+        // Drawn in place: the origin moved to the monitor, and nothing drawn
+        // past its edges.
+        const int saved = ::SaveDC(dc.m_hDC);
+        ::SetViewportOrgEx(dc.m_hDC, board.area.left, board.area.top, nullptr);
+        ::IntersectClipRect(dc.m_hDC, 0, 0, board.stage.cx, board.stage.cy);
+        {
+            GdiCanvas canvas(dc.m_hDC, dc.m_hDC);
+            board.session->Draw(canvas, SaverClock::now());
+        }
+        ::RestoreDC(dc.m_hDC, saved);
+        return;
+    }
+    std::vector<Rect> pieces;
+    {
+        GdiCanvas stage(board.stageDC.GetSafeHdc(), board.stageDC.GetSafeHdc());
+        ChangeTrackingCanvas tracked(stage);
+        board.session->Draw(tracked, SaverClock::now());
+        pieces = tracked.Take(Rect{0, 0, board.stage.cx, board.stage.cy});
+    }
+    if (whole) pieces.assign(1, Rect{0, 0, board.stage.cx, board.stage.cy});
+    // Each stage pixel becomes an s x s block: whole-number stretching
+    // with no blending repeats pixels, as the software blow-up does.
+    const int previousMode = ::SetStretchBltMode(dc.m_hDC, COLORONCOLOR);
+    const int s = board.scale;
+    for (const Rect& r : pieces) {
+        ::StretchBlt(dc.m_hDC, board.area.left + r.left * s, board.area.top + r.top * s, (r.right - r.left) * s,
+                     (r.bottom - r.top) * s, board.stageDC.GetSafeHdc(), r.left, r.top, r.right - r.left,
+                     r.bottom - r.top, SRCCOPY);
+    }
+    ::SetStretchBltMode(dc.m_hDC, previousMode);
+}
+
+void CSaverWnd::ComposeBoard(CDC& dc) {
+    for (const auto& board : m_boards) DrawBoard(*board, dc, false);
+}
+
 void CSaverWnd::Feed(SaverInputKind kind) {
-    switch (m_session.OnInput(SaverInput{kind, CursorPos()})) {
+    switch (m_boards.front()->session->OnInput(SaverInput{kind, CursorPos()})) {
     case SaverAction::Nothing:
         return;
     case SaverAction::NudgeCursorThenClose:
@@ -121,7 +248,7 @@ int CSaverWnd::OnCreate(LPCREATESTRUCTA createStruct) {
     SetTimer(kFrameTimerId, static_cast<UINT>(kSaverFramePeriod.count()), nullptr);
     m_blackBrush.CreateSolidBrush(RGB(0, 0, 0));
     GetClientRect(&m_clientRect);
-    m_session.Reshape(Size{m_clientRect.right - m_clientRect.left, m_clientRect.bottom - m_clientRect.top});
+    MakeBoards();
     return 0;
 }
 
@@ -135,13 +262,15 @@ void CSaverWnd::OnTimer(UINT_PTR id) {
 
 void CSaverWnd::OnPaint() {
     CPaintDC dc(m_hWnd);
-    ComposeBoard(dc);
+    // A stage in memory is shown whole again: what was on the screen is
+    // gone.
+    for (const auto& board : m_boards) DrawBoard(*board, dc, true);
 }
 
 void CSaverWnd::OnDestroy() {
     KillTimer(kFrameTimerId);
     if (m_blackBrush) m_blackBrush.DeleteObject();
-    m_session.Free();
+    for (const auto& board : m_boards) board->session->Free();
     PostQuitMessage(0);
     CWnd::OnDestroy();
 }

@@ -60,9 +60,5 @@ bool ChooseSaverTarget(const VemoOptions& options, std::uintptr_t previewParent,
 // which would otherwise open the settings dialog, runs the saver instead.
 std::string StartupCommandLine(const VemoOptions& options, const char* xscreensaverWindow);
 
-// The profile value (section Settings) that holds the Scale setting, and
-// what a missing one means.
-inline constexpr const char kScaleEntry[] = "Scale";
-inline constexpr const char kDefaultScale[] = "auto";
 
 extern const char kVemoUsage[];

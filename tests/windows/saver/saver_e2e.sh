@@ -204,8 +204,9 @@ wait_for_board() { until_screen nonblack 20 >/dev/null || fail "no window appear
 winpath() { wine_ winepath -w "$1" 2>/dev/null; }
 
 # Other runs in this prefix (the settings dialog's among them) may have
-# stored a choice: every case starts from the default, "ger".
-clear_value Championship
+# stored a choice: every case starts from the default, "ger", one league,
+# no club, Scale auto.
+for value in Championship Rotation Team Scale; do clear_value "$value"; done
 
 case $case_name in
   fullscreen)
@@ -437,6 +438,27 @@ case $case_name in
     xdotool key a
     wait_exit "$saver" 500 || fail "a key press did not end the saver"
     wine_ reg delete "$settings_key" /f >/dev/null 2>&1 || true
+    ;;
+
+  scale-4k)
+    # A 3840x2160 screen with Scale left at auto: the stage is 1280x720 and
+    # every stage pixel an exact 3x3 block of the screen.
+    start_server
+    set_value Server "127.0.0.1:$port"
+    clear_value Scale
+    start_saver /s
+    expect_request ger
+    until_screen blocks 25 3 0 3840 || fail "no table in 3x3 blocks on the 4K screen"
+    # A fixed factor in the registry is taken as it stands.
+    xdotool key a
+    wait_exit "$saver" 500 || fail "a key press did not end the saver"
+    until_black 20 || fail "the last board stayed on the screen"
+    set_value Scale 2
+    start_saver /s
+    until_screen blocks 25 2 0 3840 || fail "no table in 2x2 blocks with Scale 2"
+    xdotool key a
+    wait_exit "$saver" 500 || fail "a key press did not end the saver"
+    clear_value Scale
     ;;
 
   *)

@@ -5,6 +5,8 @@
   screen_check.py region PNG X Y W H   something drawn (non-black) in the rectangle
   screen_check.py textline PNG         a grey line of text (the status line)
   screen_check.py nonblack PNG         anything drawn at all
+  screen_check.py blocks PNG S X W     the strip from x = X, W wide, drawn in S x S
+                                       blocks from its corner, with the table in it
 
 Prints what it found; exit status 0 when the check passes, 1 when not.
 """
@@ -43,6 +45,31 @@ def pixels(width, height, rgb):
         if r or g or b:
             p = i // 3
             yield p % width, p // width, (r, g, b)
+
+
+def check_blocks(width, height, rgb, scale, left, strip):
+    """Every S x S block of the strip is one colour; the stage inside it,
+    sampled one pixel a block, shows the table."""
+    if left + strip > width or strip < scale:
+        print(f"the screen is {width} wide: no strip of {strip} from x={left}")
+        return False
+    row_bytes = width * 3
+    stage = bytearray()
+    for y in range(0, height - height % scale, scale):
+        base = rgb[y * row_bytes + left * 3:y * row_bytes + (left + strip) * 3]
+        sampled = [base[x * 3:x * 3 + 3] for x in range(0, strip - strip % scale, scale)]
+        expanded = b"".join(p * scale for p in sampled)
+        for dy in range(scale):
+            row = rgb[(y + dy) * row_bytes + left * 3:(y + dy) * row_bytes + left * 3 + len(expanded)]
+            if row != expanded:
+                print(f"row {y + dy} is not made of {scale}-pixel blocks")
+                return False
+        stage += b"".join(sampled)
+    sw, sh = strip // scale, height // scale
+    if not check_table(sw, sh, bytes(stage)):
+        return False
+    print(f"{strip}x{height} from x={left} in {scale}x{scale} blocks")
+    return True
 
 
 def check_table(width, height, rgb):
@@ -123,6 +150,8 @@ def main(argv):
         ok = check_region(width, height, rgb, *map(int, argv[3:7]))
     elif argv[1] == "textline":
         ok = check_textline(width, height, rgb)
+    elif argv[1] == "blocks" and len(argv) == 6:
+        ok = check_blocks(width, height, rgb, *map(int, argv[3:6]))
     elif argv[1] == "nonblack":
         ok = check_region(width, height, rgb, 0, 0, width, height)
     else:

@@ -342,3 +342,53 @@ TEST(SaverWnd, FullScreenClosesOnKeysButtonsAndMouseMovesOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SaverWnd, EachMonitorPlaysABoardOfItsOwnAndTheFirstHearsTheInput) {
+    FillStandings(21);
+    TestSaverWnd::Record record;
+    auto* wnd = new TestSaverWnd(record);
+    // Two monitors with a strip between them, the primary on the right.
+    const std::vector<RECT> monitors = {{524, 0, 1024, 768}, {0, 0, 500, 768}};
+    ASSERT_TRUE(wnd->CreateOnMonitors(monitors));
+    HWND w = wnd->m_hWnd;
+    RECT r;
+    GetWindowRect(w, &r);
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{0, 0, 1024, 768}));
+    EXPECT_EQ(wnd->BoardCount(), 2u);
+    Pump(1500);
+    TakeCloseRequests(w);
+    EXPECT_GT(wnd->Session().FramesPlayed(), 20u);
+
+    // What the window shows: something on the visible monitor, and the
+    // strip between the monitors black.
+    HDC screen = GetDC(w);
+    int drawn = 0, strip = 0;
+    for (int y = 0; y < 768; y += 4) {
+        for (int x = 0; x < 500; x += 4) drawn += GetPixel(screen, x, y) != RGB(0, 0, 0) ? 1 : 0;
+        for (int x = 500; x < 524; ++x) strip += GetPixel(screen, x, y) != RGB(0, 0, 0) ? 1 : 0;
+    }
+    ReleaseDC(w, screen);
+    EXPECT_GT(drawn, 50) << "nothing on the second monitor";
+    EXPECT_EQ(strip, 0);
+
+    // One key on the window ends every board.
+    SendMessageA(w, WM_KEYDOWN, 'A', 0x001E0001);
+    EXPECT_EQ(TakeCloseRequests(w), 1);
+    DestroyWindow(w);
+    EXPECT_TRUE(record.deleted);
+    WPARAM code;
+    TakeQuit(code);
+
+    // A monitor left of the primary one: the window starts at a negative x.
+    TestSaverWnd::Record left;
+    auto* wide = new TestSaverWnd(left);
+    ASSERT_TRUE(wide->CreateOnMonitors({{0, 0, 640, 480}, {-800, -120, 0, 480}}));
+    GetWindowRect(wide->m_hWnd, &r);
+    EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{-800, -120, 640, 480}));
+    DestroyWindow(wide->m_hWnd);
+    TakeQuit(code);
+}
+
+}  // namespace
