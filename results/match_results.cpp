@@ -60,6 +60,25 @@ std::string TimeOf(const json& m) {
     return s.size() == 5 && IsDigits(s, 0, 2) && s[2] == ':' && IsDigits(s, 3, 2) ? s : std::string();
 }
 
+// A text of the file as a page may show it: control characters as spaces,
+// cut at kMaxLabelBytes on a character's boundary.
+std::string Label(std::string text) {
+    if (text.size() > kMaxLabelBytes) {
+        std::size_t cut = kMaxLabelBytes;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+        text.resize(cut);
+    }
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    }
+    return text;
+}
+
+std::string StatusOf(const json& m) {
+    const auto s = m.find("status");
+    return s != m.end() && s->is_string() ? Label(s->get<std::string>()) : std::string();
+}
+
 bool IsKnockoutRound(std::string round) {
     for (char& c : round) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return round.find("final") != std::string::npos || round.find("playoff") != std::string::npos ||
@@ -124,6 +143,7 @@ bool ReadMatch(const json& m, MatchResult& match, std::string& problem) {
     if (!TeamOf(*team1, true, match.home, problem) || !TeamOf(*team2, true, match.away, problem)) return false;
     match.date = DateOf(m);
     match.time = TimeOf(m);
+    match.status = StatusOf(m);
     const auto score = m.find("score");
     if (score != m.end() && !score->is_null()) {
         if (!score->is_object()) {
@@ -246,6 +266,7 @@ bool ParseSeasonResults(const std::string& text, SeasonResults& out, std::string
         // Knockout games after the season are no league games, and a fixture
         // whose clubs are not known yet ("N.N." against "N.N.") names none.
         if (IsKnockoutRound(listed[i].first) || match.home == match.away) continue;
+        match.round = Label(listed[i].first);
         for (const std::string* team : {&match.home, &match.away}) {
             if (std::find(season.teams.begin(), season.teams.end(), *team) == season.teams.end()) {
                 if (season.teams.size() == kMaxTeams) {

@@ -17,6 +17,8 @@ struct MatchResult {
     int awayGoals = 0;
     std::string date;  // "2026-03-08" as the file gives it, "" when it gives none that reads as a date
     std::string time;  // "15:30" as the file gives it, or ""
+    std::string round;   // "Matchday 29" as the file gives it, UTF-8, at most kMaxLabelBytes; or ""
+    std::string status;  // "postponed", "abandoned" as the file gives it, the same way; or ""
 };
 
 struct SeasonResults {
@@ -31,6 +33,9 @@ inline constexpr std::size_t kMaxTeamNameBytes = 100;
 inline constexpr std::size_t kMaxTeams = 64;
 inline constexpr std::size_t kMaxMatches = 5000;
 inline constexpr int kMaxGoals = 99;
+// A round's name or a match's status longer than this is cut, as a page
+// shows it; control characters become spaces.
+inline constexpr std::size_t kMaxLabelBytes = 60;
 
 // The date of the newest played match ("2026-03-08"), or "" when no played
 // match carries a date.

@@ -10,10 +10,12 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <utility>
 
 #include "app/association_table.h"
 #include "app/startup.h"
 #include "tools/results_site.h"
+#include "tools/site_assets.h"
 #include "tools/tool_command.h"
 #include "tools/tool_util.h"
 
@@ -24,18 +26,24 @@ const char kUsageHead[] =
     "                        [--names FILE] [--leagues FILE] [--made-up] --out DIR\n"
     "\n"
     "Computes the table of every association whose league the results have\n"
-    "and writes the pages the saver reads:\n"
+    "and writes the site, the pages the saver reads among them:\n"
     "  DIR/associations/association=CODE/nationalleague/standings.html\n"
+    "  DIR/associations/association=CODE/nationalleague/fixtures.html\n"
+    "                 (the games to come and the results, by round)\n"
+    "  DIR/associations/association=CODE/index.html (the league, its date,\n"
+    "                 its source and licence)\n"
     "  DIR/index.html (the associations with a table, with links, the date of\n"
     "                 the newest result, and those without one)\n"
-    "for any static web server to serve. DIR is replaced as a whole once\n"
-    "every page is written: a run that fails leaves it as it was. An\n"
+    "  DIR/static/site.css, DIR/static/logo.svg\n"
+    "for any static web server to serve: links are relative, and each folder\n"
+    "a page links to has its index.html. DIR is replaced as a whole once\n"
+    "every file is written: a run that fails leaves it as it was. An\n"
     "association whose league the results do not have gets no page.\n"
     "\n";
 const char kUsageTail[] =
     "  --made-up       a made-up league for every association without results,\n"
     "                  the same one for the same code every time (for\n"
-    "                  demonstrations and tests)\n"
+    "                  demonstrations and tests): its standings page alone\n"
     "  --out DIR       the folder to write (created or replaced)\n"
     "\n"
     "stdout: one line per page: CODE, the league, the season, the number of\n"
@@ -159,19 +167,27 @@ int RunPublish(int argc, char** argv) {
         return kExitFailure;
     }
     chmod(staging.c_str(), 0755);
-    bool ok = true;
-    std::vector<const League*> pages;
-    for (const RealLeague& l : leagues) pages.push_back(&l.league);
-    for (const League& l : madeUpLeagues) pages.push_back(&l);
-    for (const League* l : pages) {
-        // The page where the site serves it: each folder on its path in turn.
-        const std::string page = staging + StandingsPagePath(l->code);
-        for (std::size_t at = page.find('/', staging.size() + 1); ok && at != std::string::npos;
-             at = page.find('/', at + 1))
-            ok = MakeFolder(page.substr(0, at), error);
-        ok = ok && WriteFile(page, RenderStandingsPage(*l), error);
+    // Every file of the site, from its root: the pages of each league, the
+    // front page and the site's own files.
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const RealLeague& l : leagues) {
+        files.emplace_back(StandingsPagePath(l.code), RenderStandingsPage(l.league));
+        files.emplace_back(FixturesPagePath(l.code), RenderFixturesPage(l));
+        files.emplace_back(AssociationPagePath(l.code), RenderAssociationPage(l));
     }
-    ok = ok && WriteFile(staging + "/index.html", RenderIndexPage(leagues, madeUp), error);
+    for (const League& l : madeUpLeagues) files.emplace_back(StandingsPagePath(l.code), RenderStandingsPage(l));
+    files.emplace_back("/index.html", RenderIndexPage(leagues, madeUp));
+    for (const SiteAsset& asset : SiteAssets())
+        files.emplace_back("/" + std::string(asset.path), std::string(asset.body));
+    bool ok = true;
+    for (const auto& [path, body] : files) {
+        // Each folder on the file's path in turn.
+        const std::string file = staging + path;
+        for (std::size_t at = file.find('/', staging.size() + 1); ok && at != std::string::npos;
+             at = file.find('/', at + 1))
+            ok = MakeFolder(file.substr(0, at), error);
+        ok = ok && WriteFile(file, body, error);
+    }
     struct stat st;
     const bool existed = lstat(out.c_str(), &st) == 0;
     if (ok && existed && !S_ISDIR(st.st_mode)) {

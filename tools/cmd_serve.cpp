@@ -1,5 +1,6 @@
 // scorvane serve: the outside standings site, live: real tables from match
 // results, 404 where there are none (made-up leagues only when asked for).
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "app/association_table.h"
@@ -22,6 +24,7 @@
 #include "tools/http_server.h"
 #include "tools/league_site.h"
 #include "tools/results_site.h"
+#include "tools/site_assets.h"
 #include "tools/tool_command.h"
 #include "tools/tool_util.h"
 
@@ -38,11 +41,14 @@ const char kUsageHead[] =
     "Serves the standings page of every association whose league the results\n"
     "have at\n"
     "  /associations/association=CODE/nationalleague/standings.html\n"
-    "(and at /index.html the associations with a table and those without one,\n"
-    "and the date of the newest result), 404 for anything else, until\n"
-    "interrupted (SIGINT or SIGTERM). Pages carry Last-Modified, ETag and\n"
-    "Cache-Control; conditional requests are answered 304. Each page is made\n"
-    "when its table changes and answered from memory.\n"
+    "and beside it the league's fixtures and results (fixtures.html) and the\n"
+    "association's page (/associations/association=CODE/); at / and\n"
+    "/index.html the associations with a table and those without one, and\n"
+    "the date of the newest result; the style sheet and the logo under\n"
+    "/static/; 404 for anything else, until interrupted (SIGINT or SIGTERM).\n"
+    "Pages carry Last-Modified, ETag and Cache-Control; conditional requests\n"
+    "are answered 304. Each page is made when its table changes and answered\n"
+    "from memory.\n"
     "\n"
     "  --bind ADDR      address to listen on (default 127.0.0.1)\n"
     "  --port N         port to listen on, 0 for any free one (default 8080)\n"
@@ -59,7 +65,8 @@ const char kUsageTail[] =
     "                   the network are kept under $XDG_CACHE_HOME/scorvane.\n"
     "  --made-up        a made-up league for every association without\n"
     "                   results, the same one for the same code every time\n"
-    "                   (for demonstrations and tests), instead of 404\n"
+    "                   (for demonstrations and tests), instead of 404: its\n"
+    "                   standings page alone\n"
     "  --only-real      404 for associations without results: the default;\n"
     "                   still accepted\n"
     "  --data DIR       serve DIR/CODE.csv instead: one team a line, UTF-8,\n"
@@ -67,7 +74,7 @@ const char kUsageTail[] =
     "                   lost, goals for, goals against, goal difference,\n"
     "                   points; blank lines and lines starting with # are\n"
     "                   skipped. A missing file gives 404, a malformed one 500;\n"
-    "                   Last-Modified is the file's.\n"
+    "                   Last-Modified is the file's. / lists the files' pages.\n"
     "\n"
     "Over the network the site answers from its first request: with the copies\n"
     "cached earlier, else the snapshot that comes with the tool, until the\n"
@@ -97,14 +104,23 @@ void Log(const std::string& line) {
     std::fflush(stderr);
 }
 
-// The association code of a standings path, or "" when the path is not one.
-std::string CodeOfPath(const std::string& path) {
-    const std::string prefix = kStandingsPathPrefix, suffix = kStandingsPathSuffix;
-    if (path.size() <= prefix.size() + suffix.size()) return {};
-    if (path.compare(0, prefix.size(), prefix) != 0) return {};
-    if (path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0) return {};
-    const std::string code = path.substr(prefix.size(), path.size() - prefix.size() - suffix.size());
-    return FindAssociationIndex(code.c_str()) >= 0 ? code : std::string();
+// The pages of an association, by what follows its folder.
+enum class LeaguePage { None, Standings, Fixtures, Association };
+
+// Which page of which association a path asks for; None when it is no
+// association's page.
+LeaguePage PageOfPath(const std::string& path, std::string& code) {
+    const std::string prefix = kStandingsPathPrefix;
+    if (path.compare(0, prefix.size(), prefix) != 0) return LeaguePage::None;
+    const std::size_t slash = path.find('/', prefix.size());
+    if (slash == std::string::npos) return LeaguePage::None;
+    code = path.substr(prefix.size(), slash - prefix.size());
+    if (code.empty() || FindAssociationIndex(code.c_str()) < 0) return LeaguePage::None;
+    const std::string rest = path.substr(slash);
+    if (rest == kStandingsPathSuffix) return LeaguePage::Standings;
+    if (rest == "/nationalleague/fixtures.html") return LeaguePage::Fixtures;
+    if (rest == "/" || rest == "/index.html") return LeaguePage::Association;
+    return LeaguePage::None;
 }
 
 HttpResponse NotFound() {
@@ -182,12 +198,13 @@ struct Page {
 };
 using PagePtr = std::shared_ptr<const Page>;
 
-PagePtr MakePage(std::string body, std::time_t modified) {
+PagePtr MakePage(std::string body, std::time_t modified, const char* contentType = "text/html; charset=iso-8859-1",
+                 const char* cacheControl = "public, max-age=60") {
     auto p = std::make_shared<Page>();
     p->etag = EntityTag(body);
     p->modified = modified;
-    HttpResponse r{200, "text/html; charset=iso-8859-1", std::move(body), {}, {}};
-    r.headers = {{"ETag", p->etag}, {"Last-Modified", HttpDate(modified)}, {"Cache-Control", "public, max-age=60"}};
+    HttpResponse r{200, contentType, std::move(body), {}, {}};
+    r.headers = {{"ETag", p->etag}, {"Last-Modified", HttpDate(modified)}, {"Cache-Control", cacheControl}};
     p->ok = PreparedResponse::Make(r);
     p->body = std::move(r.body);
     r.status = 304;
@@ -251,10 +268,17 @@ public:
     }
 
     // Null when the code has no real table.
-    PagePtr Find(const std::string& code) {
+    PagePtr Find(const std::string& code, LeaguePage which) {
         std::lock_guard<std::mutex> lock(mutex_);
         const auto found = served_.find(code);
-        return found == served_.end() ? nullptr : found->second.page;
+        if (found == served_.end()) return nullptr;
+        switch (which) {
+            case LeaguePage::Standings: return found->second.page;
+            case LeaguePage::Fixtures: return found->second.fixtures;
+            case LeaguePage::Association: return found->second.association;
+            case LeaguePage::None: break;
+        }
+        return nullptr;
     }
 
     PagePtr Index() {
@@ -286,8 +310,16 @@ private:
 
     struct Served {
         RealLeague league;
-        PagePtr page;
+        PagePtr page;  // the standings
+        PagePtr fixtures;
+        PagePtr association;
     };
+
+    // The page made anew, or the one served so far when its text is the
+    // same, so that its validators stay.
+    static PagePtr Renew(const PagePtr& had, std::string body, std::time_t now) {
+        return had && had->body == body ? had : MakePage(std::move(body), now);
+    }
 
     void Run() {
         bool first = reader_.Options().IsUrl();
@@ -329,8 +361,11 @@ private:
                     else if (changed)
                         Log("scorvane serve: " + code + ": new table from " + read.league.origin);
                 }
-                PagePtr page = changed ? MakePage(std::move(body), now) : had->second.page;
-                served_[code] = Served{read.league, std::move(page)};
+                const bool seen = had != served_.end();
+                Served s{read.league, changed ? MakePage(std::move(body), now) : had->second.page,
+                         Renew(seen ? had->second.fixtures : nullptr, RenderFixturesPage(read.league), now),
+                         Renew(seen ? had->second.association : nullptr, RenderAssociationPage(read.league), now)};
+                served_[code] = std::move(s);
                 continue;
             }
             // Before the network has been asked, a league without a copy
@@ -375,6 +410,35 @@ class CsvPages {
 public:
     explicit CsvPages(std::string folder) : folder_(std::move(folder)) {}
 
+    // The front page: a link to the page of every association whose file
+    // reads as a table, as the folder holds them now. A broken file is the
+    // operator's to mend; its page says why when asked for.
+    HttpResponse Index(const HttpRequest& request) {
+        std::set<std::string> files;
+        if (DIR* d = opendir(folder_.c_str())) {
+            while (dirent* e = readdir(d)) {
+                const std::string name = e->d_name;
+                if (name.size() > 4 && name.compare(name.size() - 4, 4, ".csv") == 0)
+                    files.insert(name.substr(0, name.size() - 4));
+            }
+            closedir(d);
+        }
+        std::vector<std::string> codes;
+        for (const AssociationEntry* a = AssociationTable; a->code != nullptr; ++a) {
+            if (files.count(a->code) == 0) continue;
+            std::string csv, error;
+            std::time_t modified = 0;
+            League league;
+            if (ReadCsv(folder_ + "/" + a->code + ".csv", csv, modified, error) == 0 &&
+                ParseLeagueCsv(csv, league, error))
+                codes.push_back(a->code);
+        }
+        std::string body = RenderOwnIndexPage(codes);
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!index_ || index_->body != body) index_ = MakePage(std::move(body), std::time(nullptr));
+        return Cached(request, *index_);
+    }
+
     HttpResponse Answer(const HttpRequest& request, const std::string& code) {
         const std::string file = folder_ + "/" + code + ".csv";
         std::string csv, error;
@@ -417,15 +481,32 @@ private:
     const std::string folder_;
     std::mutex mutex_;
     std::map<std::string, Entry> pages_;
+    PagePtr index_;
 };
 
-HttpResponse Answer(const HttpRequest& request, CsvPages* csv, RealSite* site, std::time_t started) {
-    if (site != nullptr && request.path == "/index.html") return Cached(request, *site->Index());
-    const std::string code = CodeOfPath(request.path);
-    if (code.empty()) return NotFound();
-    if (site == nullptr) return csv->Answer(request, code);
-    if (const PagePtr page = site->Find(code)) return Cached(request, *page);
-    if (!site->MadeUp()) return NotFound();
+// The style sheet and the logo, by their paths, made once.
+using Assets = std::map<std::string, PagePtr>;
+
+Assets MakeAssets(std::time_t started) {
+    Assets assets;
+    for (const SiteAsset& a : SiteAssets())
+        assets["/" + std::string(a.path)] = MakePage(std::string(a.body), started, a.contentType, "public, max-age=3600");
+    return assets;
+}
+
+HttpResponse Answer(const HttpRequest& request, CsvPages* csv, RealSite* site, const Assets& assets,
+                    std::time_t started) {
+    // A query changes no page: a shared link may carry one.
+    const std::string path = request.path.substr(0, request.path.find('?'));
+    if (path == "/" || path == "/index.html") return site != nullptr ? Cached(request, *site->Index()) : csv->Index(request);
+    if (const auto asset = assets.find(path); asset != assets.end()) return Cached(request, *asset->second);
+    std::string code;
+    const LeaguePage which = PageOfPath(path, code);
+    if (which == LeaguePage::None) return NotFound();
+    // Leagues of CSV files and made-up ones have their standings alone.
+    if (site == nullptr) return which == LeaguePage::Standings ? csv->Answer(request, code) : NotFound();
+    if (const PagePtr page = site->Find(code, which)) return Cached(request, *page);
+    if (!site->MadeUp() || which != LeaguePage::Standings) return NotFound();
     return Cached(request, *site->MadeUpPage(code, started));
 }
 
@@ -530,8 +611,9 @@ int RunServe(int argc, char** argv) {
     const std::time_t started = std::time(nullptr);
     RealSite* real = site.get();
     CsvPages csv(dataDir);
-    const HttpServer::Handler handler = [&csv, real, started](const HttpRequest& r) {
-        return Answer(r, &csv, real, started);
+    const Assets assets = MakeAssets(started);
+    const HttpServer::Handler handler = [&csv, real, &assets, started](const HttpRequest& r) {
+        return Answer(r, &csv, real, assets, started);
     };
     const HttpServer::Log log = Log;
     const bool served = server.Serve(handler, stopPipe[0], log, error);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <set>
 
+#include "app/association_table.h"
 #include "app/startup.h"
 #include "tools/tool_util.h"
 
@@ -134,6 +135,7 @@ std::string EncodePageText(const std::string& latin1) {
 League GenerateLeague(const std::string& code, const std::string& association) {
     SiteRandom rng(code);
     League league;
+    league.source = League::Source::MadeUp;
     league.code = code;
     league.association = association;
 
@@ -343,97 +345,185 @@ bool ParseLeagueCsv(const std::string& csv, League& league, std::string& error) 
     return true;
 }
 
-std::string PageStart() {
-    return "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" \"http://www.w3.org/TR/html4/loose.dtd\">\r\n"
-           "<html lang=\"en\">\r\n"
-           "<head>\r\n"
-           "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">\r\n";
+std::string AssociationFolder(const std::string& code) {
+    // The same encoding as the saver's address of the standings page.
+    return std::string(kStandingsPathPrefix + 1) + EncodeUrlComponent(code) + "/";
+}
+
+std::string PageStart(const std::string& title, const std::string& root) {
+    std::string p;
+    auto line = [&p](const std::string& text) {
+        p += text;
+        p += "\r\n";
+    };
+    line("<!DOCTYPE html>");
+    line("<html lang=\"en\">");
+    line("<head>");
+    line("<meta charset=\"iso-8859-1\">");
+    line("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">");
+    line("<meta name=\"color-scheme\" content=\"light dark\">");
+    line("<title>" + title + "</title>");
+    line("<link rel=\"stylesheet\" href=\"" + root + kSiteStyleSheetPath + "\">");
+    line("<link rel=\"icon\" href=\"" + root + kSiteLogoPath + "\" type=\"image/svg+xml\">");
+    line("</head>");
+    line("<body>");
+    line("<a class=\"skip\" href=\"#content\">Skip to the content</a>");
+    line("<header class=\"site-header\"><div class=\"wrap\"><a class=\"brand\" href=\"" + root +
+         "index.html\"><img src=\"" + root + kSiteLogoPath +
+         "\" alt=\"\" width=\"32\" height=\"32\">National leagues</a></div></header>");
+    return p;
+}
+
+std::string PageEnd(const std::string& footerHtml) {
+    return "<footer class=\"site-footer\"><div class=\"wrap\"><p>" + footerHtml +
+           "</p></div></footer>\r\n</body>\r\n</html>\r\n";
+}
+
+std::string SourceNote(League::Source source) {
+    switch (source) {
+        case League::Source::OpenFootball:
+            return "Tables computed from the public-domain match results of the "
+                   "<a href=\"https://github.com/openfootball/football.json\">openfootball football.json</a> "
+                   "project (<a href=\"https://creativecommons.org/publicdomain/zero/1.0/\">CC0 1.0</a>).";
+        case League::Source::OtherResults:
+            return "Tables computed from match results in the football.json format.";
+        case League::Source::MadeUp:
+            return "A made-up league for demonstrations: its clubs and figures are invented.";
+        case League::Source::Own: break;
+    }
+    return "Table as this site's operator publishes it.";
+}
+
+namespace {
+
+// Links from a league's page: its association page lies one folder above
+// the standings and the fixtures.
+struct LeagueLinks {
+    std::string root, association, pages;
+    explicit LeagueLinks(const std::string& current) {
+        const bool fromLeague = current != "association";
+        root = fromLeague ? "../../../" : "../../";
+        association = fromLeague ? "../index.html" : "index.html";
+        pages = fromLeague ? "" : "nationalleague/";
+    }
+};
+
+}  // namespace
+
+std::string LeagueCrumbs(const League& league, const std::string& current) {
+    const LeagueLinks links(current);
+    std::string p = "<nav class=\"crumbs\" aria-label=\"Breadcrumb\"><ol><li><a href=\"" + links.root +
+                    "index.html\">All leagues</a></li>";
+    if (league.FromResults() && current != "association")
+        p += "<li><a href=\"" + links.association + "\">" + EncodePageText(league.association) + "</a></li>";
+    return p + "</ol></nav>\r\n";
+}
+
+std::string LeagueTabs(const League& league, const std::string& current) {
+    if (!league.FromResults()) return {};
+    const LeagueLinks links(current);
+    auto tab = [&current](const std::string& href, const std::string& text, const std::string& which) {
+        return "<li><a href=\"" + href + "\"" + (which == current ? " aria-current=\"page\"" : "") + ">" + text +
+               "</a></li>";
+    };
+    return "<nav class=\"tabs\" aria-label=\"League pages\"><ul>" + tab(links.association, "League", "association") +
+           tab(links.pages + "standings.html", "Standings", "standings") +
+           tab(links.pages + "fixtures.html", "Fixtures &amp; results", "fixtures") + "</ul></nav>\r\n";
 }
 
 std::string RenderStandingsPage(const League& league) {
     const std::string assoc = EncodePageText(league.association);
     // A real league is named as it calls itself, in the title and the heading.
     const std::string heading = league.competition.empty() ? assoc : EncodePageText(league.competition);
-    const std::string base = "/associations/association=" + league.code;
     std::string p;
     p.reserve(8192 + 1024 * league.teams.size());
     auto line = [&p](const std::string& text) {
         p += text;
         p += "\r\n";
     };
-    p += PageStart();
-    line("<title>" + heading + (league.competition.empty() ? " - National league" : "") + " - Standings</title>");
-    line("<link rel=\"stylesheet\" type=\"text/css\" href=\"/static/site.css\">");
-    line("<script type=\"text/javascript\">");
-    line("// Marks the row under the pointer; the style sheet does the rest.");
-    line("function highlight(row, on) {");
-    line("  if (row && row.className.length < 40) {");
-    line("    row.className = on ? row.className + \" hover\" : row.className.replace(\" hover\", \"\");");
-    line("  }");
-    line("}");
-    line("</script>");
-    line("</head>");
-    line("<body>");
-    line("<!-- page head: logo and navigation -->");
-    line("<div id=\"top\"><a href=\"/\"><img src=\"/static/logo.gif\" alt=\"Football associations\" width=\"160\" height=\"48\" border=\"0\"></a></div>");
-    line("<div id=\"navigation\">");
-    line("<ul class=\"menu\">");
-    line("<li><a href=\"/\">Home</a></li>");
-    line("<li><a href=\"" + base + "/index.html\">" + assoc + "</a></li>");
-    line("<li class=\"active\"><a href=\"" + StandingsPagePath(league.code) + "\">Standings</a></li>");
-    line("<li><a href=\"" + base + "/nationalleague/fixtures.html\">Fixtures &amp; results</a></li>");
-    line("<li><a href=\"" + base + "/nationalleague/scorers.html\">Top scorers</a></li>");
-    line("</ul>");
-    line("</div>");
-    line("<div id=\"content\">");
+    p += PageStart(heading + (league.competition.empty() ? " - National league" : "") + " - Standings", "../../../");
+    line("<main id=\"content\" class=\"wrap\">");
+    p += LeagueCrumbs(league, "standings");
     line("<h1>" + heading + "</h1>");
-    line("<h2>National league &middot; Standings" +
-         (league.matchday > 0 ? " after matchday " + std::to_string(league.matchday) : std::string()) + "</h2>");
+    std::string lead = !league.competition.empty()                  ? assoc
+                       : league.source == League::Source::MadeUp ? std::string("Made-up national league")
+                                                                 : std::string("National league");
+    if (!league.season.empty()) lead += " &middot; Season " + EncodePageText(league.season);
+    lead += " &middot; Standings";
+    if (league.matchday > 0) lead += " after matchday " + std::to_string(league.matchday);
+    line("<p class=\"lead\">" + lead + "</p>");
+    p += LeagueTabs(league, "standings");
     // Outside the table: the saver reads the table alone, and its rows must
     // stay what they were.
     if (!league.newestResult.empty())
         line("<p class=\"results-date\">Newest result: " + EncodePageText(league.newestResult) + "</p>");
-    line("<!-- standings table -->");
-    line("<table class=\"standings\" cellspacing=\"0\" cellpadding=\"2\" summary=\"Standings of the national league\">");
+    line("<div class=\"table-scroll\">");
+    // The table's markup is what the savers read, text by text: every cell
+    // of the head and of the rows keeps its place and its text, the trend
+    // column its header, the points its sort marker in a span. Its looks
+    // come from the style sheet through the classes alone.
+    line("<table class=\"standings\">");
+    line("<caption>Standings of the " + (league.competition.empty() ? "national league of " + assoc : heading) +
+         "</caption>");
     line("<thead>");
     line("<tr>");
-    line("<th class=\"rank\" title=\"Position\">" + std::string(kLeagueHeaderTexts[0]) + "</th>");
-    line("<th class=\"trend\">" + std::string(kLeagueHeaderTexts[1]) + "</th>");
-    line("<th class=\"club\" align=\"left\">" + std::string(kLeagueHeaderTexts[2]) + "</th>");
+    line("<th class=\"rank\" scope=\"col\"><abbr title=\"Position\">" + std::string(kLeagueHeaderTexts[0]) +
+         "</abbr></th>");
+    line("<th class=\"trend\" scope=\"col\">" + std::string(kLeagueHeaderTexts[1]) + "</th>");
+    line("<th class=\"club\" scope=\"col\">" + std::string(kLeagueHeaderTexts[2]) + "</th>");
     static const char* const kTitles[8] = {"Played", "Won", "Drawn", "Lost", "Goals for", "Goals against",
                                            "Goal difference", "Points"};
     for (int i = 3; i < 10; ++i) {
-        line("<th class=\"number\"><abbr title=\"" + std::string(kTitles[i - 3]) + "\">" + kLeagueHeaderTexts[i] +
-             "</abbr></th>");
+        line("<th class=\"number\" scope=\"col\"><abbr title=\"" + std::string(kTitles[i - 3]) + "\">" +
+             kLeagueHeaderTexts[i] + "</abbr></th>");
     }
     // The column the table is sorted by carries a marker, which is no text of
     // its own.
-    line("<th class=\"number sorted\"><abbr title=\"Points\">" + std::string(kLeagueHeaderTexts[10]) +
-         "</abbr><span class=\"sort-marker\">&#9660;</span></th>");
+    line("<th class=\"number sorted\" scope=\"col\" aria-sort=\"descending\"><abbr title=\"Points\">" +
+         std::string(kLeagueHeaderTexts[10]) + "</abbr><span class=\"sort-marker\" aria-hidden=\"true\">&#9660;</span></th>");
     line("</tr>");
     line("</thead>");
     line("<tbody>");
-    const size_t n = league.teams.size();
-    for (size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < league.teams.size(); ++i) {
         const LeagueTeam& t = league.teams[i];
-        if (i == 0) line("<!-- champions -->");
-        if (i + 3 == n && n > 6) line("<!-- relegation places -->");
-        const char* trend = i % 3 == 0 ? "up" : (i % 3 == 1 ? "same" : "down");
-        line(std::string("<tr class=\"") + (i % 2 == 0 ? "odd" : "even") +
-             "\" onmouseover=\"highlight(this, true)\" onmouseout=\"highlight(this, false)\">");
+        line(std::string("<tr class=\"") + (i % 2 == 0 ? "odd" : "even") + "\">");
         line("<td class=\"rank\">" + EncodePageText(t.position) + "</td>");
-        line(std::string("<td class=\"trend\"><img src=\"/static/trend-") + trend + ".gif\" width=\"9\" height=\"9\" alt=\"\"></td>");
-        line("<td class=\"club\"><a href=\"" + base + "/clubs/club=" + std::to_string(i + 1) +
-             "/overview.html\" title=\"" + EncodePageText(t.name) + "\">" + EncodePageText(t.name) + "</a></td>");
+        // No trend is known: the cell stays, empty, as the savers count it.
+        line("<td class=\"trend\"></td>");
+        line("<td class=\"club\">" + EncodePageText(t.name) + "</td>");
         for (const std::string& figure : t.figures) line("<td class=\"number\">" + EncodePageText(figure) + "</td>");
         line("</tr>");
     }
     line("</tbody>");
     line("</table>");
-    line("<table class=\"legend\"><tr><td class=\"champion\">&nbsp;</td><td>Champions</td><td class=\"relegated\">&nbsp;</td><td>Relegation</td></tr></table>");
     line("</div>");
-    line("<div id=\"footer\"><p>&copy; Football associations &#124; <a href=\"/imprint.html\">Imprint</a> &#x7C; <a href=\"/privacy.html\">Privacy</a></p></div>");
-    line("</body>");
-    line("</html>");
+    for (const std::string& note : league.notes) line("<p class=\"note\">" + EncodePageText(note) + "</p>");
+    line("</main>");
+    p += PageEnd(SourceNote(league.source));
+    return p;
+}
+
+std::string RenderOwnIndexPage(const std::vector<std::string>& codes) {
+    std::string p = PageStart("National leagues - Standings", "");
+    auto line = [&p](const std::string& text) {
+        p += text;
+        p += "\r\n";
+    };
+    line("<main id=\"content\" class=\"wrap\">");
+    line("<h1>National leagues</h1>");
+    if (codes.empty()) {
+        line("<p class=\"lead\">No league is published here yet.</p>");
+    } else {
+        line("<p class=\"lead\">The standings of " + std::to_string(codes.size()) +
+             (codes.size() == 1 ? " national league.</p>" : " national leagues.</p>"));
+        line("<ul class=\"leagues\">");
+        for (const std::string& code : codes) {
+            line("<li><a href=\"" + StandingsPagePath(code).substr(1) + "\">" +
+                 EncodePageText(AssociationNameForCode(code.c_str())) + "</a></li>");
+        }
+        line("</ul>");
+    }
+    line("</main>");
+    p += PageEnd(SourceNote(League::Source::Own));
     return p;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "results/league_files.h"
+#include "results/match_results.h"
 #include "tools/league_site.h"
 #include "tools/results_download.h"
 
@@ -51,7 +52,16 @@ struct RealLeague {
     std::string origin;  // file or URL read; for a cached copy the URL it came from
     From from = From::Source;
     League league;  // its newestResult the date of the newest played match
+    // The league's games in the file's order, with the names the table
+    // shows (--names applied), UTF-8.
+    std::vector<MatchResult> matches;
 };
+
+// The name the site gives a league: the results' own name for it, or a
+// better one where that is awkward ("China | Super League 2025" is the
+// Chinese Super League), never with its season. `league` is the file name
+// ("cn.1"), `dataName` the file's "name".
+std::string DisplayLeagueName(const std::string& league, const std::string& dataName);
 
 // What the table of a league came from, for a line on stderr: "the copy
 // cached earlier", "the bundled snapshot (FILE)", or the file or URL.
@@ -96,13 +106,32 @@ private:
     bool Build(const LeagueMapping& m, const std::string& json, RealLeague& out, std::string& error);
 
     const ResultsOptions options_;
+    // The source is the football.json project's own, or the snapshot of it
+    // that comes with the tool: its pages can name the project and its
+    // licence.
+    const bool openFootball_;
     ResultsDownload download_;
     std::unique_ptr<ResultsReader> snapshot_;
     std::mutex downMutex_;
     std::string down_;  // why the source did not answer in this LoadAll, or ""
 };
 
-// The site's front page: the associations with a table, with links, and the
-// date of the newest result among them; then the others by name.
-// `madeUp`: the others are served made-up leagues, and the page says so.
+// The site's front page: the associations with a table, with links to
+// their pages, and the date of the newest result among them; then the others
+// by name. `madeUp`: the others are served made-up leagues, linked, and the
+// page says so.
 std::string RenderIndexPage(const std::vector<RealLeague>& leagues, bool madeUp);
+
+// An association's page (associations/association=CODE/index.html): its
+// league, season, table and date, the next fixture, the source and licence.
+std::string RenderAssociationPage(const RealLeague& league);
+
+// The league's fixtures and results (.../nationalleague/fixtures.html): the
+// games to come by round with their dates and kick-off times as the results
+// give them, then the rounds played with their scores, the newest first.
+std::string RenderFixturesPage(const RealLeague& league);
+
+// Where `publish` writes, and `serve` answers, an association's page and a
+// league's fixtures, from the site's root.
+std::string AssociationPagePath(const std::string& code);
+std::string FixturesPagePath(const std::string& code);

@@ -13,11 +13,13 @@
 #include "acquire/http_client.h"
 #include "acquire/standings_extractor.h"
 #include "acquire/standings_table.h"
+#include "app/association_table.h"
 #include "app/startup.h"
 #include "platform/posix/curl_http_client.h"
 #include "results/league_files.h"
 #include "results/open_results.h"
 #include "tests/integration/acquire/loopback_servers.h"
+#include "tools/league_site.h"
 
 namespace {
 
@@ -281,6 +283,33 @@ TEST_F(Fetch, OpenResultsGiveTheRowsOfTheSitesPage) {
         ++compared;
     }
     EXPECT_EQ(compared, 18);
+}
+
+// The other standings pages of the site, the made-up leagues of every
+// association without open results, read the saver's way: the very league
+// the site made, row for row.
+TEST_F(Fetch, MadeUpLeaguePagesGiveTheirLeagueRowForRow) {
+    ServeProcess serve({"--results", SCORVANE_RESULTS_SNAPSHOT, "--made-up"});
+    OpenResultsPlaces places;
+    places.bundledFolder = SCORVANE_RESULTS_SNAPSHOT;
+    places.today = {2026, 3, 15};
+    Rows head(1, std::vector<std::string>(std::begin(kLeagueHeaderTexts), std::end(kLeagueHeaderTexts)));
+    head[0][1].clear();
+    int compared = 0;
+    for (int i = 0; i < kAssociationCount; ++i) {
+        const char* code = AssociationCodeAt(i);
+        SCOPED_TRACE(code);
+        if (AcquireOpenResults(nullptr, code, places).from == OpenResultsOutcome::From::Bundled) continue;
+        ASSERT_TRUE(Download(ComposeStandingsUrl("127.0.0.1:" + std::to_string(serve.port()), code)));
+        Rows expected = head;
+        for (const LeagueTeam& t : GenerateLeague(code, AssociationNameForCode(code)).teams) {
+            expected.push_back({t.position, "", t.name});
+            expected.back().insert(expected.back().end(), t.figures.begin(), t.figures.end());
+        }
+        EXPECT_EQ(Table(), expected);
+        ++compared;
+    }
+    EXPECT_EQ(compared, kAssociationCount - 18);
 }
 
 // The stand-in site, with the real tool.

@@ -57,8 +57,8 @@ cmp -s "$WORK/swe.fetch" "$WORK/swe.extract" || fail "extract and fetch differ o
 # The served page really has CRLF line ends and the parts around the table.
 LC_ALL=C grep -q $'\r$' "$WORK/swe.html" || fail "served page without CRLF"
 "$TOOL" tokens "$WORK/swe.html" >"$WORK/swe.tokens"
-for event in 'start script type="text/javascript"' 'start span class="sort-marker"' 'start ul class="menu"' \
-             'comment " standings table "'; do
+for event in 'start nav class="crumbs" aria-label="Breadcrumb"' 'start caption' \
+             'start span class="sort-marker" aria-hidden="true"' 'start footer class="site-footer"'; do
     grep -qF "$event" "$WORK/swe.tokens" || fail "served page has no '$event'"
 done
 stop_serve

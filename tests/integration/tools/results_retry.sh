@@ -29,7 +29,7 @@ echo ok >"$WORK/source/mode"
 start_source "$WORK/source" --late 1.5
 publish_from_source late --season 2023-24
 cmp -s "$WORK/folder.tsv" "$WORK/late.tsv" || fail "rows after refused connections differ"
-grep -qxF "eng	English Premier League 2023/24	2023-24	20	$(url)" "$WORK/late.out" || fail "eng not from the source"
+grep -qxF "eng	English Premier League	2023-24	20	$(url)" "$WORK/late.out" || fail "eng not from the source"
 grep -q ": eng: " "$WORK/late.err" && fail "a note on eng although the source answered: $(cat "$WORK/late.err")"
 
 # 429 with Retry-After: 2: the copy cached just now revalidated after the

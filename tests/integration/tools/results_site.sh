@@ -12,9 +12,9 @@ opts=(--results "$RESULTS" --season 2023-24 --adjust "$WORK/adjust.csv" --names 
 "$TOOL" publish "${opts[@]}" --out "$WORK/site" >"$WORK/publish.out" 2>"$WORK/publish.err" ||
     fail "publish: $(cat "$WORK/publish.err")"
 expect_eq "$(cut -f1-4 "$WORK/publish.out" | tr '\t' '|')" \
-    "eng|English Premier League 2023/24|2023-24|20
-ita|Italian Serie A 2023/24|2023-24|20
-aut|Österr. Bundesliga 2023/24|2023-24|12" "pages published"
+    "eng|English Premier League|2023-24|20
+ita|Italian Serie A|2023-24|20
+aut|Austrian Bundesliga|2023-24|12" "pages published"
 page=$WORK/site/associations/association=eng/nationalleague/standings.html
 "$TOOL" extract "$page" >"$WORK/eng.files.tsv"
 expect_eq "$(sed -n '1p;2p;15p;16p;18p;21p' "$WORK/eng.files.tsv")" \
@@ -30,13 +30,14 @@ expect_eq "$("$TOOL" extract "$WORK/site/associations/association=aut/nationalle
     sed -n '2p;7p;8p' | cut -f1,3,11 | tr '\t' ' ')" "1. Sturm Graz 44
 6. SK Austria Klagenfurt 22
 7. Wolfsberger AC 31" "groups of the published aut page"
-grep -q '<title>English Premier League 2023/24 - Standings</title>' "$page" || fail "page title"
+grep -q '<title>English Premier League - Standings</title>' "$page" || fail "page title"
 grep -q 'href="associations/association=ita/nationalleague/standings.html"' "$WORK/site/index.html" || fail "index"
 # The index: the three with links and the newest result of them all (Serie
 # A's postponed game), the other associations by name alone. Each page
 # carries its own league's newest result, outside the table.
 index=$WORK/site/index.html
-expect_eq "$(grep -c '<a href="associations/' "$index")" 3 "links on the index"
+expect_eq "$(grep -c '<a href="associations/association=[a-z]*/nationalleague/standings.html"' "$index")" 3 \
+    "links to standings on the index"
 expect_eq "$(grep -c $'^<li>[^<]*</li>\r$' "$index")" 164 "associations without a table on the index"
 grep -qxF $'<li>New Zealand</li>\r' "$index" || fail "New Zealand is not listed without a table"
 grep -qxF $'<p class="results-date">Newest result: 2024-06-02</p>\r' "$index" || fail "no newest result on the index"

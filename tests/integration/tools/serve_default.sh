@@ -20,10 +20,12 @@ snapshot=$(dirname "$(dirname "$snapshot_file")")
 cmp -s "$WORK/eng.snapshot.tsv" "$WORK/eng.serve.tsv" || fail "served eng rows differ from the snapshot's"
 cmp -s "$WORK/snapshot/index.html" "$WORK/index.html" || fail "served index differs from the published one"
 grep -qxF $'<li>Poland</li>\r' "$WORK/index.html" || fail "Poland not listed without a table"
-grep -qF '<a href="associations/association=eng/nationalleague/standings.html">England</a>' "$WORK/index.html" ||
-    fail "no link to eng"
+grep -qF '<a href="associations/association=eng/index.html">England</a>' "$WORK/index.html" || fail "no link to eng"
+grep -qF '<a href="associations/association=eng/nationalleague/standings.html">Standings</a>' "$WORK/index.html" ||
+    fail "no link to the eng standings"
 # The index's date is the newest of the leagues'.
-newest=$(sed -n 's/.*, newest result \([0-9-]*\))<\/li>.*/\1/p' "$WORK/index.html" | sort | tail -n 1)
+newest=$(sed -n 's/.* newest result \([0-9-]*\)<\/p>.*/\1/p' "$WORK/index.html" | sort | tail -n 1)
+[ -n "$newest" ] || fail "no league's newest result on the index"
 grep -qxF $'<p class="results-date">Newest result: '"$newest"$'</p>\r' "$WORK/index.html" || fail "index date"
 
 # publish without --results: the same site, and a note for every league.

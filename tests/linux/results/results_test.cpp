@@ -186,6 +186,27 @@ TEST(MatchResults, DatesOfPlayedMatchesAndLongKnockoutRoundNames) {
     EXPECT_EQ(Rows(table), (std::vector<std::string>{"A 2 1 1 0 3 2 4", "B 2 0 1 1 2 3 1"}));
 }
 
+TEST(MatchResults, RoundAndStatusAsAPageShowsThem) {
+    // A round's name and a game's status as the file gives them, control
+    // characters as spaces, cut at 60 bytes where a character begins; the
+    // shape with "rounds" names the round once for its games.
+    const std::string json = "{\"matches\": ["
+        "{\"round\": \"Matchday\\t7\", \"status\": \"postponed\", \"team1\": \"A\", \"team2\": \"B\"},"
+        "{\"round\": \"" + std::string(59, 'r') + "\xC3\xA9\", \"status\": 3, \"team1\": \"B\", \"team2\": \"A\"}]}";
+    SeasonResults results;
+    std::string error;
+    ASSERT_TRUE(ParseSeasonResults(json, results, error)) << error;
+    ASSERT_EQ(results.matches.size(), 2u);
+    EXPECT_EQ(results.matches[0].round, "Matchday 7");
+    EXPECT_EQ(results.matches[0].status, "postponed");
+    EXPECT_EQ(results.matches[1].round, std::string(59, 'r'));
+    EXPECT_EQ(results.matches[1].status, "");
+    ASSERT_TRUE(ParseSeasonResults(R"({"rounds": [{"name": "Week 3", "matches": [{"team1": "A", "team2": "B"}]}]})",
+                                   results, error)) << error;
+    ASSERT_EQ(results.matches.size(), 1u);
+    EXPECT_EQ(results.matches[0].round, "Week 3");
+}
+
 TEST(MatchResults, BadInputIsRefusedWithWhereItBroke) {
     const struct {
         std::string json;
