@@ -3,7 +3,7 @@
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps linux win32 win64 sanitize test unit package demo bench fuzz clean
+.PHONY: all deps linux win32 win64 arm64 sanitize test unit package demo bench fuzz clean
 
 all: linux win32 win64
 
@@ -21,6 +21,12 @@ win32: deps linux
 win64: deps linux
 	cmake --preset win64 >/dev/null
 	cmake --build --preset win64 -j $(JOBS)
+
+# The portable core and the scorvane tool for 64-bit ARM, tested under
+# qemu-user against the native tree (scripts/test-arm64).
+arm64: deps linux
+	cmake --preset arm64 >/dev/null
+	cmake --build --preset arm64 -j $(JOBS)
 
 sanitize: deps
 	cmake --preset linux-sanitize >/dev/null
@@ -40,6 +46,7 @@ test: linux win32 win64 sanitize
 	ASAN_OPTIONS=intercept_tls_get_addr=0 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp:print_suppressions=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --preset linux-sanitize -L 'unit|integration' -j $(JOBS)
+	scripts/test-arm64 -j $(JOBS)
 	scripts/test-windows -j $(JOBS)
 
 # The Debian packages vemo and scorvane, and the Windows setup program and

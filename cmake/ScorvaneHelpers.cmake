@@ -24,7 +24,8 @@ endfunction()
 
 # One GoogleTest binary per folder of tests/unit. Natively each test case is
 # its own ctest entry labelled unit; the Windows build runs the binary under
-# Wine as one entry labelled windows.
+# Wine as one entry labelled windows, the arm64 build under qemu-user as one
+# labelled arm64.
 function(scorvane_unit_tests name dir)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
