@@ -300,10 +300,12 @@ std::vector<TraceFrame> ReadTraceFrames(const std::string& path, std::string* he
         if (first && header != nullptr) *header = line;
         first = false;
         if (line.rfind("frame ", 0) == 0) {
-            frames.push_back(TraceFrame{std::atoi(line.c_str() + 6), {}});
+            frames.push_back(TraceFrame{std::atoi(line.c_str() + 6), {}, 0});
             continue;
         }
-        if (frames.empty() || line.rfind("text ", 0) != 0) continue;
+        if (frames.empty()) continue;
+        ++frames.back().ops;
+        if (line.rfind("text ", 0) != 0) continue;
         TraceText t;
         char color[8] = {};
         unsigned format = 0;

@@ -137,6 +137,7 @@ struct TraceText {
 struct TraceFrame {
     int number = 0;
     std::vector<TraceText> texts;
+    int ops = 0;  // drawing operations of every kind
 };
 
 // The frames of a trace that are complete (followed by another frame
