@@ -63,6 +63,11 @@ std::vector<std::string> ClubsOfLeague(const std::string& code, const std::strin
     return clubs;
 }
 
+std::string TeamFromClubField(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 std::vector<int> PositionsForRotation(const std::string& rotation) {
     std::vector<std::string> unknown;
     std::vector<int> positions;

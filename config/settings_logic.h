@@ -56,6 +56,10 @@ int PositionForTypedCharacter(int current, char typed);
 // field is then free text.
 std::vector<std::string> ClubsOfLeague(const std::string& code, const std::string& championship);
 
+// The Team value for what the Club field holds: the blanks around the name
+// are no part of it.
+std::string TeamFromClubField(const std::string& text);
+
 // The list positions a Rotation value checks: its known codes, each once,
 // in table order.
 std::vector<int> PositionsForRotation(const std::string& rotation);

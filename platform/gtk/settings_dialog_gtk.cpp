@@ -296,10 +296,9 @@ void GtkSettingsDialog::Finish(bool confirmed) {
 void GtkSettingsDialog::Confirm() {
     // A list without a selection keeps the code the dialog was given.
     CodeForPosition(gtk_combo_box_get_active(GTK_COMBO_BOX(list_)), choice_.championship);
-    // The board's text is ISO 8859-1; blanks around the name are no part of it.
-    std::string team = TransliterateToLatin1(gtk_entry_get_text(GTK_ENTRY(gtk_bin_get_child(GTK_BIN(club_)))));
-    const std::size_t first = team.find_first_not_of(' ');
-    choice_.team = first == std::string::npos ? "" : team.substr(first, team.find_last_not_of(' ') - first + 1);
+    // The board's text is ISO 8859-1.
+    choice_.team =
+        TeamFromClubField(TransliterateToLatin1(gtk_entry_get_text(GTK_ENTRY(gtk_bin_get_child(GTK_BIN(club_))))));
     std::vector<int> checked;
     GtkTreeIter row;
     int position = 0;

@@ -17,6 +17,12 @@ void ApplySkin(CSkinnedButton& button, const BallButtonSkin& skin) {
     button.SetTooltip(skin.tooltip);
 }
 
+std::string WindowText(HWND window) {
+    std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(window)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
 }  // namespace
 
 CSettingsDlg::CSettingsDlg(CWnd* parent)
@@ -85,8 +91,7 @@ void CSettingsDlg::FillClubs() {
     std::string code = m_championship;
     CodeForPosition(m_championshipList.GetCurSel(), code);
     // Emptying the list keeps the text typed into the field.
-    std::string typed(static_cast<std::size_t>(::GetWindowTextLengthA(m_clubBox.m_hWnd)) + 1, '\0');
-    typed.resize(static_cast<std::size_t>(::GetWindowTextA(m_clubBox.m_hWnd, typed.data(), static_cast<int>(typed.size()))));
+    const std::string typed = WindowText(m_clubBox.m_hWnd);
     m_clubBox.SendMessage(CB_RESETCONTENT);
     for (const std::string& club : ClubsOfLeague(code, m_startCode)) m_clubBox.AddString(club.c_str());
     ::SetWindowTextA(m_clubBox.m_hWnd, typed.c_str());
@@ -96,10 +101,7 @@ void CSettingsDlg::OnOK() {
     // No selection, or one the table does not have, keeps the code the
     // dialog was given.
     CodeForPosition(m_championshipList.GetCurSel(), m_championship);
-    std::string team(static_cast<std::size_t>(::GetWindowTextLengthA(m_clubBox.m_hWnd)) + 1, '\0');
-    team.resize(static_cast<std::size_t>(::GetWindowTextA(m_clubBox.m_hWnd, team.data(), static_cast<int>(team.size()))));
-    const std::size_t first = team.find_first_not_of(' ');
-    m_team = first == std::string::npos ? "" : team.substr(first, team.find_last_not_of(' ') - first + 1);
+    m_team = TeamFromClubField(WindowText(m_clubBox.m_hWnd));
     std::vector<int> checked;
     const int count = m_rotationList.GetCount();
     for (int i = 0; i < count; ++i)

@@ -257,39 +257,42 @@ int VemoStartupHost::ChosenScale() {
     return scale;
 }
 
-// What the Team setting picks out of each table on the board: one line per
-// league, "" when no club is asked for.
-std::vector<std::string> TeamNotes() {
-    std::vector<std::string> notes;
-    if (theTeamName.empty()) return notes;
-    const auto note = [](const StandingsTable& table) {
-        return Latin1ToUtf8(DescribeTeamMatch(FindTeam(table, theTeamName), theTeamName));
+// What the Team setting picks out of each table on the board, with the
+// code of its league when several take turns ("" for the one league);
+// nothing when no club is asked for.
+struct TeamOnBoard {
+    std::string league;
+    TeamMatch match;
+    bool hasTable = false;
+};
+std::vector<TeamOnBoard> TeamsOnBoard() {
+    std::vector<TeamOnBoard> found;
+    if (theTeamName.empty()) return found;
+    const auto add = [&found](const std::string& league, const StandingsTable& table) {
+        found.push_back(TeamOnBoard{league, FindTeam(table, theTeamName), table.GetSize() > 1});
     };
-    if (theRotation.empty()) {
-        notes.push_back(note(theStandings));
-    } else {
-        for (const LeagueStandings& league : theRotation) notes.push_back(league.code + ": " + note(league.standings));
-    }
-    return notes;
+    if (theRotation.empty()) add("", theStandings);
+    for (const LeagueStandings& league : theRotation) add(league.code, league.standings);
+    return found;
 }
 
-// A club that is not picked out is worth a line on stderr: the user asked
-// for it and sees nothing.
+std::string TeamNote(const TeamOnBoard& t) {
+    return Latin1ToUtf8(DescribeTeamMatch(t.match, theTeamName));
+}
+
+// A club that is not picked out of a table is worth a line on stderr: the
+// user asked for it and sees nothing.
 void ReportTeamMisses() {
-    if (theTeamName.empty()) return;
-    const auto report = [](const StandingsTable& table, const std::string& where) {
-        const TeamMatch match = FindTeam(table, theTeamName);
-        if (match.row < 0 && table.GetSize() > 1)
-            std::fprintf(stderr, "vemo: Team %s%s\n", where.c_str(),
-                         Latin1ToUtf8(DescribeTeamMatch(match, theTeamName)).c_str());
-    };
-    if (theRotation.empty()) report(theStandings, "");
-    for (const LeagueStandings& league : theRotation) report(league.standings, "(" + league.code + "): ");
+    for (const TeamOnBoard& t : TeamsOnBoard())
+        if (t.match.row < 0 && t.hasTable)
+            std::fprintf(stderr, "vemo: Team %s%s\n", t.league.empty() ? "" : ("(" + t.league + "): ").c_str(),
+                         TeamNote(t).c_str());
 }
 
 int PrintStatus(VemoStartupHost& host) {
     const std::string server = host.Ini().GetProfileString(kSettingsSection, kServerEntry, "");
-    for (const std::string& note : TeamNotes()) std::printf("team: %s\n", note.c_str());
+    for (const TeamOnBoard& t : TeamsOnBoard())
+        std::printf("team: %s%s\n", t.league.empty() ? "" : (t.league + ": ").c_str(), TeamNote(t).c_str());
     if (!theRotation.empty()) {
         // One line per league, in the order the scenes show them.
         int tables = 0;

@@ -126,6 +126,8 @@ TEST(SettingsRotation, PositionsAndValueKeepTheUsersOrderWhenNothingChanged) {
     EXPECT_EQ(RotationForPositions({}, "ger,eng"), "");
     EXPECT_EQ(RotationForPositions({}, ""), "");
     EXPECT_EQ(RotationForPositions({-1, 100000, ger}, ""), "ger");
+    EXPECT_EQ(TeamFromClubField("  Hamburger SV "), "Hamburger SV");
+    EXPECT_EQ(TeamFromClubField("   "), "");
 }
 
 TEST(SettingsClubs, TheClubsOfATableInHand) {
