@@ -743,9 +743,13 @@ TEST_F(VemoX11, FramesKeepTheirPeriodAndAStallBringsNoBurst) {
     // A frame that draws nothing (a table standing still) sends nothing and
     // need not wait: only frames that drew count.
     int drawnWhileHeld = 0;
-    for (const TraceFrame& f : ReadTraceFrames(trace))
+    std::string header;
+    for (const TraceFrame& f : ReadTraceFrames(trace, &header))
         if (f.number > held && f.ops > 0) ++drawnWhileHeld;
-    EXPECT_LE(drawnWhileHeld, 1) << "frames drawn while the server could not read them";
+    // Only a shared image can be drawn over before the server has read it;
+    // XPutImage copies the pixels into the request.
+    if (header.find(" shm") != std::string::npos)
+        EXPECT_LE(drawnWhileHeld, 1) << "frames drawn while the server could not read them (" << header << ")";
     // Waiting for the server is sleeping: 600 ms of spinning would be 60 ticks.
     EXPECT_LT(cpuTicks() - ticksBefore, 15) << "the saver spins while the server is held up";
     XUngrabServer(display_);
