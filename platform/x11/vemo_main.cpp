@@ -1,6 +1,7 @@
-// vemo: the Scorvane screen saver for X11. The same start-up as Vemo.scr
-// (profile, connection test, download, then the run mode) over the Linux
-// services, and the saver window of platform/x11.
+// vemo: the Scorvane screen saver for X11 and Wayland. The same start-up as
+// Vemo.scr (profile, connection test, download, then the run mode) over the
+// Linux services, then the saver window of platform/x11 or the surfaces of
+// platform/wayland.
 #include "platform/x11/xlib.h"
 
 #include <csignal>
@@ -28,6 +29,7 @@
 #include "platform/x11/vemo_options.h"
 #include "platform/x11/x11_handles.h"
 #include "platform/x11/saver_window_x11.h"
+#include "platform/wayland/saver_wayland.h"
 #include "res/embedded_resources.h"
 #include "results/open_results.h"
 #include "results/rotation.h"
@@ -115,7 +117,8 @@ public:
     }
 
     std::string& Championship() { return championship_; }
-    X11SaverWindow* Window() { return window_.get(); }
+    // Plays the saver CreateSaverWindow made until it ends.
+    int RunSaver(int stopFd) { return wayland_ ? wayland_->Run(stopFd) : window_->Run(stopFd); }
     // The exit status when start-up did not end with a running saver.
     int FailureStatus() const { return failureStatus_; }
     IniProfile& Ini() { return profile_; }
@@ -126,6 +129,9 @@ private:
     // --scale, else the profile's Scale; a value that is none of the
     // choices is not a reason to show no saver.
     int ChosenScale();
+    // The full-screen saver on the Wayland compositor; false with a word on
+    // stderr when it cannot be had.
+    bool CreateWaylandSaver();
 
     const VemoOptions& options_;
     std::ostream* trace_;
@@ -138,6 +144,7 @@ private:
     // The connection outlives the window drawn through it.
     DisplayConnection display_;
     std::unique_ptr<X11SaverWindow> window_;
+    std::unique_ptr<WaylandSaver> wayland_;
 };
 
 // $XDG_CACHE_HOME/vemo, else ~/.cache/vemo; none without a home.
@@ -225,6 +232,16 @@ bool VemoStartupHost::CreateSaverWindow(std::uintptr_t parent) {
         std::fprintf(stderr, "vemo: %s\n", error.c_str());
         return false;
     }
+    bool frontEndChosen = false;
+    if (ChooseFrontEnd(options_, target.kind, std::getenv("WAYLAND_DISPLAY"), frontEndChosen) ==
+        SaverFrontEnd::Wayland) {
+        if (CreateWaylandSaver()) {
+            failureStatus_ = 0;
+            return true;
+        }
+        if (frontEndChosen) return false;
+        std::fprintf(stderr, "vemo: trying X11 instead\n");
+    }
     InstallXErrorHandlers();
     display_ = OpenDisplay();
     if (!display_) {
@@ -242,6 +259,21 @@ bool VemoStartupHost::CreateSaverWindow(std::uintptr_t parent) {
         return false;
     }
     failureStatus_ = 0;
+    return true;
+}
+
+bool VemoStartupHost::CreateWaylandSaver() {
+    WaylandSaver::Settings settings;
+    settings.trace = trace_;
+    settings.noLayerShell = options_.xdgShell;
+    settings.scale = ChosenScale();
+    wayland_ = std::make_unique<WaylandSaver>(championship_, settings);
+    std::string error;
+    if (!wayland_->Create(nullptr, error)) {
+        std::fprintf(stderr, "vemo: %s\n", error.c_str());
+        wayland_.reset();
+        return false;
+    }
     return true;
 }
 
@@ -362,5 +394,5 @@ int main(int argc, char** argv) {
     if (run || options.printStatus) ReportTeamMisses();
     if (options.printStatus) return PrintStatus(host);
     if (!run) return host.FailureStatus();
-    return host.Window()->Run(stopSignals.Fd());
+    return host.RunSaver(stopSignals.Fd());
 }

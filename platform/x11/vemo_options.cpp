@@ -45,6 +45,14 @@ bool ParseVemoArguments(int argc, const char* const* argv, VemoOptions& options,
                 options.version = true;
             } else if (arg == "--print-status") {
                 options.printStatus = true;
+            } else if (arg == "--x11" || arg == "--wayland") {
+                (arg == "--x11" ? options.x11 : options.wayland) = true;
+                if (options.x11 && options.wayland) {
+                    error = "--x11 and --wayland exclude each other";
+                    return false;
+                }
+            } else if (arg == "--xdg-shell") {
+                options.xdgShell = true;
             } else if (arg == "--no-shm") {
                 options.noShm = true;
             } else if (arg == "--trace") {
@@ -116,6 +124,14 @@ bool ChooseSaverTarget(const VemoOptions& options, std::uintptr_t previewParent,
     return true;
 }
 
+SaverFrontEnd ChooseFrontEnd(const VemoOptions& options, SaverTargetKind kind, const char* waylandDisplay,
+                             bool& chosen) {
+    chosen = options.x11 || options.wayland;
+    if (kind != SaverTargetKind::FullScreen || options.x11) return SaverFrontEnd::X11;
+    if (options.wayland) return SaverFrontEnd::Wayland;
+    return waylandDisplay != nullptr && waylandDisplay[0] != '\0' ? SaverFrontEnd::Wayland : SaverFrontEnd::X11;
+}
+
 std::string StartupCommandLine(const VemoOptions& options, const char* xscreensaverWindow) {
     if (xscreensaverWindow != nullptr && options.commandLine.find_first_of("/-") == std::string::npos) return "/s";
     return options.commandLine;
@@ -124,14 +140,17 @@ std::string StartupCommandLine(const VemoOptions& options, const char* xscreensa
 const char kVemoUsage[] =
     "usage: vemo [/s | /p ID | /c] [-root | -window-id ID] [OPTIONS]\n"
     "\n"
-    "The Scorvane screen saver for X11: the current national-league table of\n"
-    "one football association, downloaded once at start, played as animated\n"
-    "scenes.\n"
+    "The Scorvane screen saver for X11 and Wayland: the current national-league\n"
+    "table of one football association, downloaded once at start, played as\n"
+    "animated scenes.\n"
     "\n"
     "Modes (the screen-saver switches; '-' works as well as '/'):\n"
-    "  /s         full screen on the default screen, a board of its own on\n"
-    "             each monitor; a key, a mouse button or a mouse movement of\n"
-    "             more than 5 pixels ends it\n"
+    "  /s         full screen, a board of its own on each monitor; a key, a\n"
+    "             mouse button or a mouse movement of more than 5 pixels ends\n"
+    "             it. On Wayland (WAYLAND_DISPLAY set) an overlay surface on\n"
+    "             each output where the compositor offers the layer shell\n"
+    "             (sway, Hyprland, KDE), else a fullscreen window on each\n"
+    "             output; elsewhere an X11 window over the default screen\n"
     "  /p ID      preview: a child filling the X window whose decimal id is ID;\n"
     "             ignores input and ends when that window is destroyed\n"
     "  /c         the settings dialog (choice of championship)\n"
@@ -152,7 +171,8 @@ const char kVemoUsage[] =
     "                  the number of table rows, then exit: 0 when a table was\n"
     "                  obtained, 1 when not\n"
     "  --trace FILE    write what is drawn to FILE: a line 'vemo MODE WxH\n"
-    "                  shm|putimage', then for every frame 'frame N' and one line\n"
+    "                  shm|putimage' (on Wayland 'vemo fullscreen WxH wayland\n"
+    "                  layer-shell|xdg-shell'), then for every frame 'frame N' and one line\n"
     "                  per drawing operation:\n"
     "                    text L T R B #RRGGBB FORMAT \"TEXT\"\n"
     "                    fill L T R B #RRGGBB\n"
@@ -160,6 +180,13 @@ const char kVemoUsage[] =
     "                  (WxH is the stage of the first monitor; ' scale S' follows\n"
     "                  when S is above 1, ' monitors N' when N monitors each\n"
     "                  show a board)\n"
+    "  --x11           full screen on X11 (DISPLAY) even where WAYLAND_DISPLAY\n"
+    "                  is set\n"
+    "  --wayland       full screen on Wayland, and an error when the compositor\n"
+    "                  cannot be reached (without either, vemo falls back to\n"
+    "                  X11 when it cannot)\n"
+    "  --xdg-shell     on Wayland, fullscreen windows even where the compositor\n"
+    "                  offers the layer shell\n"
     "  --no-shm        send frames with XPutImage even where MIT-SHM is offered\n"
     "  --scale S       auto, 1, 2, 3 or 4, over the Scale setting: the board is\n"
     "                  played on a stage of the window's size divided by S, each\n"

@@ -17,6 +17,11 @@ struct VemoOptions {
     std::string team;          // as typed: UTF-8
     bool haveRotation = false; // --rotation CODES, over the profile's Rotation
     std::string rotation;
+    // --x11 or --wayland: which display server a full-screen saver uses;
+    // neither: Wayland where WAYLAND_DISPLAY is set.
+    bool x11 = false;
+    bool wayland = false;
+    bool xdgShell = false;     // --xdg-shell: no layer-shell surfaces on Wayland
     bool root = false;         // -root or --root
     bool haveWindowId = false; // -window-id ID or --window-id ID
     std::uint64_t windowId = 0;
@@ -54,6 +59,16 @@ struct SaverTarget {
 // -root. False, with a message, when XSCREENSAVER_WINDOW holds no window id.
 bool ChooseSaverTarget(const VemoOptions& options, std::uintptr_t previewParent, const char* xscreensaverWindow,
                        SaverTarget& target, std::string& error);
+
+enum class SaverFrontEnd { X11, Wayland };
+
+// Where the full-screen saver goes: --x11 and --wayland decide, else
+// Wayland when `waylandDisplay` (WAYLAND_DISPLAY) is set and not empty. A
+// preview, a window given by id and the root window are X11 windows.
+// `chosen` says whether an option made the choice (a Wayland session that
+// cannot be reached then falls back to X11 only when it did not).
+SaverFrontEnd ChooseFrontEnd(const VemoOptions& options, SaverTargetKind kind, const char* waylandDisplay,
+                             bool& chosen);
 
 // The command line start-up reads. Under XScreenSaver (XSCREENSAVER_WINDOW
 // set) a hack is always asked to draw, so a command line without any switch,

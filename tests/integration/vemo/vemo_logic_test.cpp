@@ -131,4 +131,30 @@ TEST(VemoTarget, UnderXScreenSaverABareCommandLineRunsTheSaver) {
     EXPECT_EQ(StartupCommandLine(o, "0x100"), "/s");
 }
 
+TEST(VemoFrontEnd, WaylandDisplayOrTheOptionDecideAndOnlyFullScreenGoesThere) {
+    VemoOptions o;
+    std::string error;
+    bool chosen = true;
+    ASSERT_TRUE(Parse({"/s"}, o, error));
+    EXPECT_EQ(ChooseFrontEnd(o, SaverTargetKind::FullScreen, "wayland-1", chosen), SaverFrontEnd::Wayland);
+    EXPECT_FALSE(chosen);
+    EXPECT_EQ(ChooseFrontEnd(o, SaverTargetKind::FullScreen, "", chosen), SaverFrontEnd::X11);
+    EXPECT_EQ(ChooseFrontEnd(o, SaverTargetKind::FullScreen, nullptr, chosen), SaverFrontEnd::X11);
+    // X11 window ids: never a Wayland surface.
+    for (SaverTargetKind kind : {SaverTargetKind::Preview, SaverTargetKind::Embedded, SaverTargetKind::Root})
+        EXPECT_EQ(ChooseFrontEnd(o, kind, "wayland-1", chosen), SaverFrontEnd::X11);
+
+    ASSERT_TRUE(Parse({"/s", "--x11"}, o, error));
+    EXPECT_EQ(ChooseFrontEnd(o, SaverTargetKind::FullScreen, "wayland-1", chosen), SaverFrontEnd::X11);
+    EXPECT_TRUE(chosen);
+    ASSERT_TRUE(Parse({"--wayland", "/s", "--xdg-shell"}, o, error));
+    EXPECT_EQ(o.commandLine, "/s");
+    EXPECT_TRUE(o.xdgShell);
+    EXPECT_EQ(ChooseFrontEnd(o, SaverTargetKind::FullScreen, nullptr, chosen), SaverFrontEnd::Wayland);
+    EXPECT_TRUE(chosen);
+
+    EXPECT_FALSE(Parse({"--x11", "--wayland"}, o, error));
+    EXPECT_EQ(error, "--x11 and --wayland exclude each other");
+}
+
 }  // namespace
