@@ -6,7 +6,8 @@
 #   - two outputs: an overlay surface on each (the layer shell), each showing
 #     the table; a key ends the saver at once with status 0;
 #   - one 2560x1440 output with --xdg-shell --scale 2: a fullscreen window
-#     whose stage of 1280x720 is shown in 2x2 blocks; a key ends it.
+#     whose stage of 1280x720 is shown in 2x2 blocks; a key ends it;
+#   - no compositor: an error with --wayland, else a try of X11.
 vemo=$1
 check=$3
 here=$(dirname "${BASH_SOURCE[0]}")
@@ -92,7 +93,7 @@ until_shown() {
 }
 
 # key_ends_it: a key pressed on the virtual keyboard ends vemo within 5 s of it,
-# with status 0.
+# with status 0 and nothing on stderr.
 key_ends_it() {
     # The virtual keyboard comes with wtype: a second lets the saver see the
     # seat gain a keyboard and take the focus before the key.
@@ -103,6 +104,8 @@ key_ends_it() {
             wait "$VEMO_PID" || status=$?
             VEMO_PID=
             expect_eq "$status" 0 "vemo's exit status after a key"
+            # Nothing to say: no error, and under the sanitizers no leak.
+            [ -s "$WORK/vemo.err" ] && fail "vemo wrote to stderr: $(cat "$WORK/vemo.err")"
             return 0
         fi
         sleep 0.05
@@ -113,6 +116,18 @@ key_ends_it() {
 # The table of the results snapshot: the source itself is out of reach.
 mkdir -p "$WORK/config/vemo"
 printf '[Settings]\nChampionship=eng\nResults=http://127.0.0.1:9\n' >"$WORK/config/vemo/vemo.ini"
+
+# A compositor out of reach: --wayland says so and fails; without it the
+# saver tries X11 (here, no display either).
+for option in --wayland ""; do
+    status=0
+    XDG_RUNTIME_DIR=$WORK WAYLAND_DISPLAY=nowhere XDG_CONFIG_HOME=$WORK/config DISPLAY= "$vemo" /s $option \
+        2>"$WORK/vemo.err" || status=$?
+    expect_eq "$status" 1 "vemo's exit status without a compositor ($option)"
+    expected="vemo: cannot connect to the Wayland compositor 'nowhere': No such file or directory"
+    [ -z "$option" ] && expected+=$'\nvemo: trying X11 instead\nvemo: cannot open display \'\''
+    expect_eq "$(cat "$WORK/vemo.err")" "$expected" "what vemo says without a compositor ($option)"
+done
 
 start_sway two "1280x720 0 0" "1024x768 1280 0"
 start_vemo
@@ -128,5 +143,4 @@ expect_eq "$(head -n 1 "$WORK/trace")" "vemo fullscreen 1280x720 wayland xdg-she
 until_shown blocks {} 2 0 2560 HEADLESS-1
 key_ends_it
 stop_sway
-[ -s "$WORK/vemo.err" ] && fail "vemo wrote to stderr: $(cat "$WORK/vemo.err")"
 echo "wayland: two outputs with a board each on the layer shell, a fullscreen window in 2x2 blocks; a key ends both"
