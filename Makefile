@@ -3,7 +3,7 @@
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps linux win32 win64 arm64 sanitize test unit package demo bench fuzz clean
+.PHONY: all deps linux win32 win64 arm64 arm64-full sanitize test unit package demo bench fuzz clean
 
 all: linux win32 win64
 
@@ -49,12 +49,29 @@ test: linux win32 win64 sanitize
 	scripts/test-arm64 -j $(JOBS)
 	scripts/test-windows -j $(JOBS)
 
+# Everything the Debian packages hold, cross-built for 64-bit ARM: the saver,
+# its settings program and scorvane (the arm64-full preset, build/arm64-full).
+arm64-full: deps
+	@command -v aarch64-linux-gnu-g++ >/dev/null || { echo "arm64-full: no arm64 cross compiler;" \
+	  "scripts/install-deps installs it with the arm64 libraries when the mirror allows" >&2; exit 1; }
+	cmake --preset arm64-full >/dev/null
+	cmake --build --preset arm64-full -j $(JOBS)
+
 # The Debian packages vemo and scorvane, and the Windows setup program and
-# archive with the savers of both widths, all in build/packages.
+# archive with the savers of both widths, all in build/packages. With
+# ARCH=arm64, the two Debian packages for 64-bit ARM instead.
+ifeq ($(ARCH),arm64)
+package: arm64-full
+	cd build/arm64-full && cpack
+else ifneq ($(filter-out $(shell dpkg --print-architecture 2>/dev/null),$(ARCH)),)
+package:
+	@echo "make package: no packages for ARCH=$(ARCH); ARCH=arm64, or none for this machine's" >&2; exit 1
+else
 package: linux win32 win64
 	cd build/linux && cpack
 	cd build/win32 && cpack
 	cmake --build build/win32 --target vemo_setup
+endif
 
 unit: linux
 	ctest --preset linux -L unit -j $(JOBS)

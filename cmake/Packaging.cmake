@@ -144,6 +144,23 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SOURCE scorvane)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A cross tree packages for the machine it builds for, not for the one cpack
+# runs on (which is what CPack asks dpkg by default). dpkg-shlibdeps hears
+# of it through DEB_HOST_ARCH when cpack runs: it then reads the binaries
+# with that architecture's objdump and looks their libraries up in that
+# architecture's multiarch folders first, instead of in whatever folders the
+# build machine's loader happens to list.
+if(CMAKE_CROSSCOMPILING)
+  execute_process(COMMAND dpkg-architecture -f -t ${CMAKE_LIBRARY_ARCHITECTURE} -q DEB_HOST_ARCH
+    OUTPUT_VARIABLE deb_host_arch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE deb_arch_result)
+  if(NOT deb_arch_result EQUAL 0 OR NOT deb_host_arch)
+    message(FATAL_ERROR "dpkg-architecture (Debian's dpkg-dev) cannot name the Debian architecture of "
+                        "'${CMAKE_LIBRARY_ARCHITECTURE}': the toolchain file must set CMAKE_LIBRARY_ARCHITECTURE")
+  endif()
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${deb_host_arch})
+  file(CONFIGURE OUTPUT ${pkg_gen}/cpack_cross.cmake CONTENT "set(ENV{DEB_HOST_ARCH} @deb_host_arch@)\n" @ONLY)
+  set(CPACK_PROJECT_CONFIG_FILE ${pkg_gen}/cpack_cross.cmake)
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_VEMO_PACKAGE_NAME vemo)
 set(CPACK_DEBIAN_VEMO_PACKAGE_SECTION x11)

@@ -9,6 +9,9 @@ set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
 # pkg-config's cross wrapper reads only the arm64 .pc files, never the host's.
 set(PKG_CONFIG_EXECUTABLE aarch64-linux-gnu-pkg-config CACHE FILEPATH "pkg-config for the arm64 libraries")
+# Programs the build runs, code generators such as wayland-scanner, are the
+# build machine's own, whatever root the libraries are later looked up in.
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 # Tests run under user-mode QEMU. The multiarch libc6:arm64 puts the arm64
 # loader at /lib/ld-linux-aarch64.so.1 on the host itself, and that loader
 # searches the multiarch folders, so the host's root is the prefix: a prefix
