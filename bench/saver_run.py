@@ -3,8 +3,9 @@
 vemo under Xvfb.
 
 Starts `scorvane serve` on loopback, a settings file whose Server points at
-it, and two Xvfb servers of the same size, one for vemo and one for the peer
-(each X server's CPU time is then the cost its one client causes). Then:
+it, two Xvfb servers of the same size, one for vemo and one for the peer,
+and a third one of a large screen (3840x2160) for a second vemo (each X
+server's CPU time is then the cost its one client causes). Then:
 
   start-up   vemo /s with --trace under scorvane_first_frame, several times:
              milliseconds from exec to the end of frame 1 (the stage starts
@@ -14,7 +15,9 @@ it, and two Xvfb servers of the same size, one for vemo and one for the peer
              server, for SECONDS after a short settling time: CPU time
              (user + system, /proc/PID/stat) per second of wall time of both
              clients and both servers, and both clients' peak resident
-             memory (VmHWM) with its parts.
+             memory (VmHWM) with its parts. At the same time, and measured
+             the same way, vemo /s --scale 3 on the large screen: a scaled
+             stage against the first vemo's stage of the screen's size.
 
 Writes one JSON object (to --out, or standard output).
 """
@@ -128,6 +131,9 @@ def main():
     parser.add_argument("--first-frame", required=True, help="the scorvane_first_frame program")
     parser.add_argument("--peer", required=True, help="an XScreenSaver hack, run with -root")
     parser.add_argument("--size", default="1920x1080")
+    parser.add_argument("--large-size", default="3840x2160", help="the screen of the scaled vemo")
+    parser.add_argument("--large-scale", type=int, choices=range(1, 5), default=3,
+                        help="its --scale (default 3)")
     parser.add_argument("--seconds", type=float, default=60.0)
     parser.add_argument("--settle", type=float, default=3.0,
                         help="seconds after exec before the idle cost is measured (default 3)")
@@ -140,7 +146,8 @@ def main():
             fail(f"{program} is not an executable program")
 
     procs = []
-    result = {"size": args.size, "peer": os.path.basename(args.peer), "seconds": args.seconds}
+    result = {"size": args.size, "peer": os.path.basename(args.peer), "seconds": args.seconds,
+              "large_size": args.large_size, "large_scale": args.large_scale}
     with tempfile.TemporaryDirectory(prefix="scorvane-bench.") as work:
         try:
             server, address = start_server(args.scorvane, work)
@@ -153,9 +160,13 @@ def main():
             procs.append(saver_x)
             peer_x, peer_display = start_xvfb(args.size, work, "xvfb-peer")
             procs.append(peer_x)
-            saver_env = dict(os.environ, DISPLAY=saver_display, XDG_CONFIG_HOME=config)
+            large_x, large_display = start_xvfb(args.large_size, work, "xvfb-large")
+            procs.append(large_x)
+            # On X11 even from a Wayland session.
+            saver_env = dict(os.environ, DISPLAY=saver_display, XDG_CONFIG_HOME=config, WAYLAND_DISPLAY="")
             saver_env.pop("XSCREENSAVER_WINDOW", None)
             peer_env = dict(os.environ, DISPLAY=peer_display)
+            large_env = dict(saver_env, DISPLAY=large_display)
 
             # Start-up, the download included.
             trace = os.path.join(work, "trace.txt")
@@ -177,28 +188,33 @@ def main():
             result["startup_frame1_median_ms"] = statistics.median(frame1)
             result["startup_frame2_median_ms"] = statistics.median(frame2)
 
-            # Idle cost: both clients at once, so that both see the same machine.
+            # Idle cost: all clients at once, so that all see the same machine.
             begin_saver_x, begin_peer_x = cpu_seconds(saver_x.pid), cpu_seconds(peer_x.pid)
+            begin_large_x = cpu_seconds(large_x.pid)
             saver = subprocess.Popen([args.vemo, "/s"], env=saver_env,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
             procs.append(saver)
             peer = subprocess.Popen([args.peer, "-root"], env=peer_env,
                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
             procs.append(peer)
+            large = subprocess.Popen([args.vemo, "/s", "--scale", str(args.large_scale)], env=large_env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+            procs.append(large)
+            clients = (("vemo", saver), ("peer", peer), (f"vemo at {args.large_size}", large))
+            measured = (("saver", saver), ("peer", peer), ("saver_x", saver_x), ("peer_x", peer_x),
+                        ("large", large), ("large_x", large_x))
             time.sleep(args.settle)
-            for name, proc in (("vemo", saver), ("peer", peer)):
+            for name, proc in clients:
                 if proc.poll() is not None:
                     fail(f"{name} ended early: {proc.stderr.read().decode(errors='replace').strip()}")
             t1 = time.monotonic()
-            c1 = {k: cpu_seconds(p.pid) for k, p in
-                  (("saver", saver), ("peer", peer), ("saver_x", saver_x), ("peer_x", peer_x))}
+            c1 = {k: cpu_seconds(p.pid) for k, p in measured}
             w1 = {k: status_counts(p.pid) for k, p in (("saver", saver), ("peer", peer))}
             time.sleep(args.seconds)
             t2 = time.monotonic()
             w2 = {k: status_counts(p.pid) for k, p in (("saver", saver), ("peer", peer))}
-            c2 = {k: cpu_seconds(p.pid) for k, p in
-                  (("saver", saver), ("peer", peer), ("saver_x", saver_x), ("peer_x", peer_x))}
-            for name, proc in (("vemo", saver), ("peer", peer)):
+            c2 = {k: cpu_seconds(p.pid) for k, p in measured}
+            for name, proc in clients:
                 if proc.poll() is not None:
                     fail(f"{name} ended during the measurement")
             for key in w1:
@@ -208,6 +224,7 @@ def main():
             result["peer_libraries"] = shared_libraries(peer.pid)
             result["saver_memory_kib"] = memory_kib(saver.pid)
             result["peer_memory_kib"] = memory_kib(peer.pid)
+            result["large_memory_kib"] = memory_kib(large.pid)
             wall = t2 - t1
             result["wall_s"] = wall
             for key in c1:
@@ -216,6 +233,8 @@ def main():
             result["saver_startup_cpu_s"] = c1["saver"]
             result["saver_x_startup_cpu_s"] = c1["saver_x"] - begin_saver_x
             result["peer_x_startup_cpu_s"] = c1["peer_x"] - begin_peer_x
+            result["large_startup_cpu_s"] = c1["large"]
+            result["large_x_startup_cpu_s"] = c1["large_x"] - begin_large_x
         finally:
             for proc in reversed(procs):
                 stop(proc)

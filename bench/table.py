@@ -239,6 +239,22 @@ def build_rows(b, s):
     hwm, peer_hwm = s["saver_memory_kib"]["VmHWM"], s["peer_memory_kib"]["VmHWM"]
     row("peak resident memory (VmHWM)", size(hwm * 1024), size(peer_hwm * 1024), times(hwm / peer_hwm),
         "<= 16 MB", verdict(hwm * 1024 <= 16e6))
+    if "large_cpu_percent" in s:
+        # A large screen at a scale against the first vemo, in the same run:
+        # the stage is no larger, so neither should the cost be.
+        large, large_hwm = s["large_cpu_percent"], s["large_memory_kib"]["VmHWM"]
+        # The first vemo's scale, as its trace's first line says it.
+        words = s.get("presentation", "").split()
+        small_scale = words[words.index("scale") + 1] if "scale" in words[:-1] else "1"
+        row(f"vemo /s {s['large_size']} at scale {s['large_scale']}: CPU of the saver "
+            f"(peer: vemo /s {s['size']} at scale {small_scale})",
+            f"{large:.2f}% core", f"{cpu:.2f}% core", times(large / cpu) if cpu > 0 else "-", "<= 1.1x",
+            verdict(cpu > 0 and large <= 1.1 * cpu))
+        lx = s["large_x_cpu_percent"]
+        row("same: CPU of the X server (Xvfb) it causes", f"{lx:.2f}% core", f"{xs:.2f}% core",
+            times(lx / xs) if xs > 0 else "-", "(no goal)", "-")
+        row("same: peak resident memory (VmHWM)", size(large_hwm * 1024), size(hwm * 1024), times(large_hwm / hwm),
+            "<= 1.1x", verdict(large_hwm <= 1.1 * hwm))
     f1, f2 = s["startup_frame1_median_ms"], s["startup_frame2_median_ms"]
     runs = len(s["startup_frame1_ms"])
     row(f"exec to first presented frame, download included (median of {runs})", f"{f1:.0f} ms", "-", "-",

@@ -219,10 +219,10 @@ void X11SaverWindow::FitBoard(Board& board, const Rect& area) {
     presenter.Resize(size.cx, size.cy, scale);
     // Drawn straight into the image the server reads, where its format
     // allows: no copy of the frame on the way.
+    const Size stage = ScaledStage(size, scale);
     if (std::uint32_t* memory = presenter.CanvasMemory()) {
-        canvas.UseMemory(memory, size.cx, size.cy, presenter.CanvasStride());
+        canvas.UseMemory(memory, stage.cx, stage.cy, presenter.CanvasStride());
     } else {
-        const Size stage = ScaledStage(size, scale);
         canvas.Resize(stage.cx, stage.cy);
     }
     session.Reshape(Size{canvas.Width(), canvas.Height()});

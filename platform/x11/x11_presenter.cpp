@@ -39,6 +39,26 @@ void MaskShape(unsigned long mask, int& shift, int& bits) {
     bits = std::popcount(mask);
 }
 
+// The transform of a picture that shows each of its pixels as a
+// `scale` x `scale` block: it maps a window pixel back to the stage, x / s.
+// 1/s is rounded to 16.16 fixed point: exact for 2 and 4, 21845/65536 for 3,
+// a third of a 65536th short. The server samples window pixel x at its
+// centre, (x + 0.5) times that, rounded, less one 65536th, and shows the
+// stage pixel under the point. The outer centres of a block lie 1/(2s) of a
+// stage pixel inside it (10922 65536ths at 3), and the shortfall moves the
+// centre of x by (x + 0.5) / 3 65536ths: less for every x below 32760, more
+// than any screen has. So window pixel x shows stage pixel floor(x / s),
+// with no seam between blocks or rectangles.
+XTransform ScaleDown(int scale) {
+    const XFixed one = XDoubleToFixed(1);
+    const XFixed inverse = (one + scale / 2) / scale;
+    XTransform t{};
+    t.matrix[0][0] = inverse;
+    t.matrix[1][1] = inverse;
+    t.matrix[2][2] = one;
+    return t;
+}
+
 }  // namespace
 
 namespace {
@@ -288,6 +308,44 @@ struct X11Presenter::Fence {
     }
 };
 
+// The stage on the server: a pixmap of the stage's size that the image is
+// put on, and a picture of it that shows each of its pixels in a window as
+// an s x s block.
+struct X11Presenter::ServerStage {
+    OwnedPixmap pixmap;
+    Picture picture = None;
+    Display* display = nullptr;
+
+    ~ServerStage() {
+        // A picture holds on to its pixmap: it goes first.
+        if (picture != None) XRenderFreePicture(display, picture);
+    }
+
+    // Null where the server refused any of it (a pixmap too large for its
+    // memory).
+    static std::unique_ptr<ServerStage> Create(Display* display, Drawable window, XRenderPictFormat* format,
+                                               int depth, int width, int height, int scale) {
+        auto s = std::make_unique<ServerStage>();
+        s->display = display;
+        XErrorTrap trap(display);
+        s->pixmap = OwnedPixmap(XCreatePixmap(display, window, static_cast<unsigned>(width),
+                                              static_cast<unsigned>(height), static_cast<unsigned>(depth)),
+                                XPixmapTraits{display});
+        s->picture = XRenderCreatePicture(display, s->pixmap.get(), format, 0, nullptr);
+        XTransform transform = ScaleDown(scale);
+        XRenderSetPictureTransform(display, s->picture, &transform);
+        // Nearest is RENDER's default too; said here, since any other filter
+        // would blend neighbouring stage pixels into the blocks.
+        XRenderSetPictureFilter(display, s->picture, FilterNearest, nullptr, 0);
+        if (!trap.Failed()) return s;
+        // Whatever the server refused is let go while its errors are still
+        // caught here.
+        s.reset();
+        trap.Failed();
+        return nullptr;
+    }
+};
+
 struct X11Presenter::PlainImage {
     std::vector<char> data;
     ImageStruct image;
@@ -321,9 +379,26 @@ X11Presenter::X11Presenter(Display* display, Window window, GC gc, Visual* visua
     // are set: under a compositor a pixel with alpha 0 would not show.
     const unsigned long depthBits = depth_ >= 32 ? 0xFFFFFFFFul : (1ul << depth_) - 1;
     opaqueBits_ = static_cast<std::uint32_t>(depthBits & ~(visual_->red_mask | visual_->green_mask | visual_->blue_mask));
+    // Transforms and filters came with RENDER 0.6.
+    int renderEvent = 0, renderError = 0, renderMajor = 0, renderMinor = 0;
+    if (XRenderQueryExtension(display_, &renderEvent, &renderError) &&
+        XRenderQueryVersion(display_, &renderMajor, &renderMinor) &&
+        (renderMajor > 0 || renderMinor >= 6)) {
+        renderFormat_ = XRenderFindVisualFormat(display_, visual_);
+    }
 }
 
-X11Presenter::~X11Presenter() = default;
+X11Presenter::~X11Presenter() {
+    stage_.reset();
+    if (windowPicture_ != None) {
+        // The server frees a window's pictures with the window, which may
+        // be gone already (a preview's parent closed, an embedding window
+        // destroyed): that error is nobody's business.
+        XErrorTrap trap(display_);
+        XRenderFreePicture(display_, windowPicture_);
+        trap.Failed();
+    }
+}
 
 bool X11Presenter::PassedFd() const { return shm_ && shm_->segment.passedFd; }
 
@@ -359,6 +434,7 @@ bool X11Presenter::DirectFormat() const {
 bool X11Presenter::Resize(int width, int height, int scale) {
     shm_.reset();
     plain_.reset();
+    stage_.reset();
     shmOutstanding_ = 0;
     backlog_.clear();
     sendAll_ = true;
@@ -366,9 +442,22 @@ bool X11Presenter::Resize(int width, int height, int scale) {
     height_ = std::max(height, 0);
     scale_ = std::max(scale, 1);
     if (width_ == 0 || height_ == 0) return false;
+    const int stageWidth = width_ / scale_, stageHeight = height_ / scale_;
+    if (scale_ > 1 && renderFormat_ != nullptr && stageWidth > 0 && stageHeight > 0) {
+        stage_ = ServerStage::Create(display_, window_, renderFormat_, depth_, stageWidth, stageHeight, scale_);
+        if (stage_ && windowPicture_ == None) {
+            XErrorTrap trap(display_);
+            windowPicture_ = XRenderCreatePicture(display_, window_, renderFormat_, 0, nullptr);
+            if (trap.Failed()) windowPicture_ = None;
+        }
+        if (windowPicture_ == None) stage_.reset();
+    }
+    // The image is the stage where the server blows it up, else the window.
+    const int imageWidth = stage_ ? stageWidth : width_;
+    const int imageHeight = stage_ ? stageHeight : height_;
     if (shmAllowed_) {
         const FdAttacher* fds = fdsOffered_ && fdsWanted_ ? FdAttacher::Get() : nullptr;
-        shm_ = ShmImage::Create(display_, visual_, depth_, width_, height_, fds);
+        shm_ = ShmImage::Create(display_, visual_, depth_, imageWidth, imageHeight, fds);
         // Refused once, refused for good: the plain path from now on, or
         // System V segments where the server would not take a descriptor.
         if (!shm_) shmAllowed_ = false;
@@ -378,11 +467,11 @@ bool X11Presenter::Resize(int width, int height, int scale) {
             fence_ = Fence::Create(display_, window_, depth_, fdsOffered_ ? fds : nullptr);
         }
     }
-    if (!shm_) plain_ = PlainImage::Create(display_, visual_, depth_, width_, height_);
+    if (!shm_) plain_ = PlainImage::Create(display_, visual_, depth_, imageWidth, imageHeight);
     XImage* image = Image();
     // The strips right and below a scaled stage are never converted; where
     // black is not all bits zero (opaque bits) they are made black once.
-    if (image != nullptr && scale_ > 1 && ServerPixel(0) != 0) {
+    if (image != nullptr && scale_ > 1 && !stage_ && ServerPixel(0) != 0) {
         for (int y = 0; y < height_; ++y)
             for (int x = 0; x < width_; ++x) XPutPixel(image, x, y, ServerPixel(0));
     }
@@ -400,7 +489,7 @@ std::uint32_t X11Presenter::ServerPixel(std::uint32_t rgb) const {
 }
 
 std::uint32_t* X11Presenter::CanvasMemory() const {
-    if (!DirectFormat() || scale_ != 1) return nullptr;
+    if (!DirectFormat() || ImageScale() != 1) return nullptr;
     return reinterpret_cast<std::uint32_t*>(Image()->data);
 }
 
@@ -418,8 +507,9 @@ void X11Presenter::Convert(const SoftCanvas& canvas, const Rect& rect) {
     const Rect r =
         Clip(rect, std::min(width_ / scale_, canvas.Width()), std::min(height_ / scale_, canvas.Height()));
     if (r.IsEmpty()) return;
-    if (scale_ > 1 && DirectFormat()) {
-        BlowUpPixels(canvas.Pixels(), canvas.Stride(), r, scale_, reinterpret_cast<std::uint32_t*>(image->data),
+    const int s = ImageScale();
+    if (s > 1 && DirectFormat()) {
+        BlowUpPixels(canvas.Pixels(), canvas.Stride(), r, s, reinterpret_cast<std::uint32_t*>(image->data),
                      CanvasStride());
         return;
     }
@@ -427,9 +517,35 @@ void X11Presenter::Convert(const SoftCanvas& canvas, const Rect& rect) {
         const std::uint32_t* src = canvas.Pixels() + static_cast<std::size_t>(y) * canvas.Stride();
         for (int x = r.left; x < r.right; ++x) {
             const std::uint32_t pixel = ServerPixel(src[x]);
-            for (int dy = 0; dy < scale_; ++dy)
-                for (int dx = 0; dx < scale_; ++dx) XPutPixel(image, x * scale_ + dx, y * scale_ + dy, pixel);
+            for (int dy = 0; dy < s; ++dy)
+                for (int dx = 0; dx < s; ++dx) XPutPixel(image, x * s + dx, y * s + dy, pixel);
         }
+    }
+}
+
+Drawable X11Presenter::PutTarget() const { return stage_ ? stage_->pixmap.get() : window_; }
+
+void X11Presenter::ShowFromStage(const Rect& r) {
+    const int stageRight = width_ / scale_ * scale_, stageBottom = height_ / scale_ * scale_;
+    const Rect board = Clip(r, stageRight, stageBottom);
+    if (board.IsEmpty()) return;
+    // The picture's coordinates are the window's before the transform: the
+    // board's own, which the transform divides by the scale.
+    XRenderComposite(display_, PictOpSrc, stage_->picture, None, windowPicture_, board.left, board.top, 0, 0,
+                     board.left + origin_.x, board.top + origin_.y, static_cast<unsigned>(board.Width()),
+                     static_cast<unsigned>(board.Height()));
+}
+
+void X11Presenter::BlackenStrips(const Rect& r) {
+    const int stageRight = width_ / scale_ * scale_, stageBottom = height_ / scale_ * scale_;
+    static constexpr XRenderColor kBlack{0, 0, 0, 0xFFFF};
+    for (const Rect& strip : {Rect{stageRight, 0, width_, height_}, Rect{0, stageBottom, stageRight, height_}}) {
+        const Rect c = Clip(Rect{std::max(strip.left, r.left), std::max(strip.top, r.top),
+                                 std::min(strip.right, r.right), std::min(strip.bottom, r.bottom)},
+                            width_, height_);
+        if (c.IsEmpty()) continue;
+        XRenderFillRectangle(display_, PictOpSrc, windowPicture_, &kBlack, c.left + origin_.x, c.top + origin_.y,
+                             static_cast<unsigned>(c.Width()), static_cast<unsigned>(c.Height()));
     }
 }
 
@@ -437,10 +553,11 @@ void X11Presenter::Put(const Rect& r, BatchEnd end) {
     XImage* image = Image();
     if (image == nullptr || r.IsEmpty()) return;
     const unsigned w = static_cast<unsigned>(r.Width()), h = static_cast<unsigned>(r.Height());
+    // A pixmap of the stage's own has no origin in the window.
+    const Point at = stage_ ? Point{r.left, r.top} : Point{r.left + origin_.x, r.top + origin_.y};
     if (shm_) {
         const bool event = end == BatchEnd::Event || (end == BatchEnd::Fence && !fence_);
-        XShmPutImage(display_, window_, gc_, image, r.left, r.top, r.left + origin_.x, r.top + origin_.y, w, h,
-                     event ? True : False);
+        XShmPutImage(display_, PutTarget(), gc_, image, r.left, r.top, at.x, at.y, w, h, event ? True : False);
         if (event) {
             ++shmOutstanding_;
             fenceAskedSinceEvent_ = false;
@@ -450,7 +567,7 @@ void X11Presenter::Put(const Rect& r, BatchEnd end) {
             fenceAskedSinceEvent_ = true;
         }
     } else {
-        XPutImage(display_, window_, gc_, image, r.left, r.top, r.left + origin_.x, r.top + origin_.y, w, h);
+        XPutImage(display_, PutTarget(), gc_, image, r.left, r.top, at.x, at.y, w, h);
     }
     ++puts_;
     pixelsSent_ += static_cast<std::uint64_t>(w) * h;
@@ -472,11 +589,18 @@ void X11Presenter::Present(const SoftCanvas& canvas, const std::vector<Rect>& re
     work_.insert(work_.end(), rects.begin(), rects.end());
     const bool direct = DirectFormat() && canvas.Pixels() == CanvasMemory();
     if (sendAll_) {
-        // Whatever the window shows now is unknown: all of it goes.
-        const Rect all{0, 0, width_, height_};
-        if (!direct) Convert(canvas, Rect{0, 0, width_ / scale_, height_ / scale_});
+        // Whatever the window shows now is unknown: all of it goes, the
+        // strips beside a stage the server blows up included.
+        const Rect stage{0, 0, width_ / scale_, height_ / scale_};
+        if (!direct) Convert(canvas, stage);
         sendAll_ = false;
-        Put(all, BatchEnd::Fence);
+        if (!stage_) {
+            Put(Rect{0, 0, width_, height_}, BatchEnd::Fence);
+            return;
+        }
+        Put(stage, BatchEnd::Fence);
+        ShowFromStage(Rect{0, 0, width_, height_});
+        BlackenStrips(Rect{0, 0, width_, height_});
         return;
     }
     std::size_t last = work_.size();
@@ -487,7 +611,14 @@ void X11Presenter::Present(const SoftCanvas& canvas, const std::vector<Rect>& re
     for (std::size_t i = 0; i < work_.size(); ++i) {
         if (work_[i].IsEmpty()) continue;
         if (!direct) Convert(canvas, work_[i]);
-        Put(ToWindow(work_[i]), i == last ? BatchEnd::Fence : BatchEnd::No);
+        Put(stage_ ? work_[i] : ToWindow(work_[i]), i == last ? BatchEnd::Fence : BatchEnd::No);
+    }
+    // The blow-ups go after the fence: they read the pixmap, not the shared
+    // image, which the next frame may be drawn into meanwhile.
+    if (stage_) {
+        for (const Rect& r : work_) {
+            if (!r.IsEmpty()) ShowFromStage(ToWindow(r));
+        }
     }
 }
 
@@ -496,6 +627,13 @@ void X11Presenter::Repaint(const Rect& rect) {
     // that presentation covers the whole window anyway.
     if (sendAll_) return;
     const Rect r{rect.left - origin_.x, rect.top - origin_.y, rect.right - origin_.x, rect.bottom - origin_.y};
+    // The pixmap holds what was sent and no shared memory is read: nothing
+    // to wait for.
+    if (stage_) {
+        ShowFromStage(r);
+        BlackenStrips(r);
+        return;
+    }
     Put(Clip(r, width_, height_), BatchEnd::Fence);
 }
 
@@ -504,7 +642,7 @@ bool X11Presenter::HandleEvent(const XEvent& event) {
     const auto& done = reinterpret_cast<const XShmCompletionEvent&>(event);
     // A completion of a segment given up in a resize says nothing about the
     // current one.
-    if (shm_ && done.drawable == window_ && done.shmseg == shm_->segment.info.shmseg && shmOutstanding_ > 0) {
+    if (shm_ && done.drawable == PutTarget() && done.shmseg == shm_->segment.info.shmseg && shmOutstanding_ > 0) {
         --shmOutstanding_;
         // The server was through with the fence before this event; a fence
         // that still reads otherwise cannot be trusted, and the frames ask

@@ -6,12 +6,21 @@
 // canvas's, the canvas's own memory: the canvas draws straight into it and
 // only the rectangles it reports as changed go to the server. Other formats
 // get the changed rectangles converted into the image. A stage played at a
-// scale above 1 keeps memory of its own too: each changed rectangle goes into
-// the image as s x s blocks, so a frame costs what changed, not the screen.
-// The image answers exposures. While the server still reads a shared segment nobody may draw
-// into it (`Busy`).
+// scale above 1 is blown up by the server where it offers RENDER: the image
+// is then of the stage's size (and, format allowing, the canvas's memory as
+// at scale 1), its changed rectangles go into a pixmap of the same size, and
+// the server copies them from there into the window as s x s blocks (a
+// picture with a scaling transform and the nearest filter). A full-screen
+// image and the blow-up on our side would cost s * s times the memory and
+// the copying. Without RENDER, or for a visual it has no format for, the
+// image is of the window's size and each changed rectangle goes into it as
+// s x s blocks. Either way a frame costs what changed, not the screen.
+// The image, or the pixmap, answers exposures. While the server still reads
+// a shared segment nobody may draw into it (`Busy`).
 
 #include "platform/x11/xlib.h"
+
+#include <X11/extensions/Xrender.h>
 
 #include <cstdint>
 #include <memory>
@@ -41,10 +50,10 @@ public:
     // size could be made (nothing is shown then).
     bool Resize(int width, int height, int scale = 1);
 
-    // Where the canvas is to draw for this size (height rows `CanvasStride`
-    // words apart), or null when the image's format is not the canvas's or
-    // the scale is above 1, and the canvas keeps memory of its own. Valid
-    // until the next Resize.
+    // Where the canvas is to draw for this size (the stage's rows,
+    // `CanvasStride` words apart), or null when the image's format is not
+    // the canvas's or the scale is above 1 and blown up on our side, and the
+    // canvas keeps memory of its own. Valid until the next Resize.
     std::uint32_t* CanvasMemory() const;
     std::size_t CanvasStride() const;
 
@@ -73,6 +82,9 @@ public:
     bool HandleEvent(const XEvent& event);
 
     bool UsesShm() const { return shm_ != nullptr; }
+    // Whether the server blows the stage up (RENDER), from the last Resize
+    // on; false at scale 1.
+    bool ScalesOnServer() const { return stage_ != nullptr; }
     // Whether the shared images' memory may go to the server as a file
     // descriptor (MIT-SHM 1.2, a server on this machine), which nothing
     // outlives; on by default. Otherwise, and where the server takes none,
@@ -82,6 +94,8 @@ public:
     // Whether the shared image's memory went as a file descriptor.
     bool PassedFd() const;
     // Counters since construction, for the trace and the benchmarks.
+    // Puts and their pixels: window pixels, or stage pixels where the
+    // server blows the stage up.
     std::uint64_t PutCount() const { return puts_; }
     std::uint64_t PixelsSent() const { return pixelsSent_; }
 
@@ -89,6 +103,7 @@ private:
     struct ShmImage;
     struct PlainImage;
     struct Fence;
+    struct ServerStage;
     // What follows a put: nothing, the end of a batch (marked by the fence,
     // or by a completion event where there is none), or a completion event.
     enum class BatchEnd { No, Fence, Event };
@@ -99,7 +114,19 @@ private:
     void Convert(const SoftCanvas& canvas, const Rect& r);
     // The part of the window `r` of the canvas covers.
     Rect ToWindow(const Rect& r) const;
+    // Sends `r` of the image (in image pixels) to the window, or to the
+    // stage's pixmap where the server blows the stage up.
     void Put(const Rect& r, BatchEnd end);
+    // Where the server blows the stage up: shows the board's pixels inside
+    // `r` (window pixels from the board's corner) from the pixmap; makes
+    // what of `r` lies on the strips right and below the stage black (the
+    // window pixels beyond its last whole block).
+    void ShowFromStage(const Rect& r);
+    void BlackenStrips(const Rect& r);
+    // What the image is drawn at: the scale, or 1 where the server scales.
+    int ImageScale() const { return stage_ ? 1 : scale_; }
+    // The drawable the image is put on: the window, or the stage's pixmap.
+    Drawable PutTarget() const;
     std::uint32_t ServerPixel(std::uint32_t rgb) const;
 
     Display* display_;
@@ -118,6 +145,11 @@ private:
     std::unique_ptr<ShmImage> shm_;
     std::unique_ptr<PlainImage> plain_;
     std::unique_ptr<Fence> fence_;
+    // RENDER's format for the visual, null where the server cannot serve it.
+    XRenderPictFormat* renderFormat_ = nullptr;
+    std::unique_ptr<ServerStage> stage_;
+    // The window as a RENDER picture, made with the first stage and kept.
+    Picture windowPicture_ = None;
     bool fenceTried_ = false;
     bool fenceAskedSinceEvent_ = false;  // the last completion asked for is not the word on the fence
     bool sendAll_ = true;

@@ -148,15 +148,16 @@ int RunCommand(const std::vector<std::string>& argv, const std::map<std::string,
     return p.status();
 }
 
-bool XvfbServer::Start(int width, int height, int depth) {
+bool XvfbServer::Start(int width, int height, int depth, const std::vector<std::string>& options) {
     int fds[2];
     if (pipe(fds) != 0) return false;
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     fcntl(fds[1], F_SETFD, FD_CLOEXEC);
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
-    const bool started = process_.Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                                         "-nolisten", "tcp", "-wr", "-noreset"},
-                                        {}, "", "", fds[1]);
+    std::vector<std::string> argv{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                                  "-nolisten", "tcp", "-wr", "-noreset"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    const bool started = process_.Start(argv, {}, "", "", fds[1]);
     close(fds[1]);
     if (!started) {
         close(fds[0]);

@@ -71,8 +71,8 @@ int RunCommand(const std::vector<std::string>& argv, const std::map<std::string,
 class XvfbServer {
 public:
     // "-wr": a white root window, so that anything the saver draws outside
-    // its window would show.
-    bool Start(int width, int height, int depth = 24);
+    // its window would show. `options` go to Xvfb as well.
+    bool Start(int width, int height, int depth = 24, const std::vector<std::string>& options = {});
     ~XvfbServer();
     const std::string& display() const { return display_; }
 

@@ -23,7 +23,9 @@
 #include "acquire/standings_table.h"
 #include "app/startup.h"
 #include "display/geometry.h"
+#include "display/stage_scale.h"
 #include "platform/posix/curl_http_client.h"
+#include "platform/soft/pixel_scale.h"
 #include "platform/soft/soft_canvas.h"
 #include "platform/x11/x11_presenter.h"
 #include "platform/x11/xlib.h"
@@ -64,7 +66,7 @@ class VemoX11 : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(dir_.path().empty());
-        ASSERT_TRUE(xvfb_.Start(ScreenWidth(), ScreenHeight(), Depth())) << "Xvfb did not start";
+        ASSERT_TRUE(xvfb_.Start(ScreenWidth(), ScreenHeight(), Depth(), ServerOptions())) << "Xvfb did not start";
         display_ = XOpenDisplay(xvfb_.display().c_str());
         ASSERT_NE(display_, nullptr);
         root_ = DefaultRootWindow(display_);
@@ -78,6 +80,7 @@ protected:
     virtual int Depth() const { return 24; }
     virtual int ScreenWidth() const { return kWidth; }
     virtual int ScreenHeight() const { return kHeight; }
+    virtual std::vector<std::string> ServerOptions() const { return {}; }
 
     std::map<std::string, std::string> Env(const std::string& cfg) const {
         // Results kept by a run go to the test's folder, never the user's.
@@ -748,8 +751,9 @@ TEST_F(VemoX11, FramesKeepTheirPeriodAndAStallBringsNoBurst) {
         if (f.number > held && f.ops > 0) ++drawnWhileHeld;
     // Only a shared image can be drawn over before the server has read it;
     // XPutImage copies the pixels into the request.
-    if (header.find(" shm") != std::string::npos)
+    if (header.find(" shm") != std::string::npos) {
         EXPECT_LE(drawnWhileHeld, 1) << "frames drawn while the server could not read them (" << header << ")";
+    }
     // Waiting for the server is sleeping: 600 ms of spinning would be 60 ticks.
     EXPECT_LT(cpuTicks() - ticksBefore, 15) << "the saver spins while the server is held up";
     XUngrabServer(display_);
@@ -943,25 +947,36 @@ TEST_F(VemoX11TwoMonitors, EachMonitorShowsABoardOfItsOwn) {
     EXPECT_EQ(vemo_.status(), 0);
 }
 
-// A 64x48 window, a presenter on it and a canvas drawing into its image.
+// A window, a presenter on it and a canvas drawing into its image where it
+// can: by default a 64x48 board on all of a 64x48 window, or else `board`
+// in a window that leaves as much room right and below it as above and
+// left, its background pixel `background`.
 struct PresentedWindow {
     Display* display;
     Window window;
     GC gc;
     std::unique_ptr<X11Presenter> presenter;
     SoftCanvas canvas{1, 1};
+    Rect board;
 
-    PresentedWindow(Display* d, Window root, bool passFds = true) : display(d) {
+    PresentedWindow(Display* d, Window root, bool passFds = true, int scale = 1, Rect area = Rect{0, 0, 64, 48},
+                    unsigned long background = 0)
+        : display(d), board(area) {
         const int screen = DefaultScreen(d);
-        window = XCreateSimpleWindow(d, root, 0, 0, 64, 48, 0, 0, 0);
+        window = XCreateSimpleWindow(d, root, 0, 0, static_cast<unsigned>(board.right + board.left),
+                                     static_cast<unsigned>(board.bottom + board.top), 0, 0, background);
         XMapWindow(d, window);
         gc = XCreateGC(d, window, 0, nullptr);
         XSync(d, False);
         presenter =
             std::make_unique<X11Presenter>(d, window, gc, DefaultVisual(d, screen), DefaultDepth(d, screen), true);
         presenter->SetPassFds(passFds);
-        if (presenter->Resize(64, 48) && presenter->CanvasMemory() != nullptr)
-            canvas.UseMemory(presenter->CanvasMemory(), 64, 48, presenter->CanvasStride());
+        presenter->SetOrigin(Point{board.left, board.top});
+        const Size stage = ScaledStage(Size{board.Width(), board.Height()}, scale);
+        if (presenter->Resize(board.Width(), board.Height(), scale) && presenter->CanvasMemory() != nullptr)
+            canvas.UseMemory(presenter->CanvasMemory(), stage.cx, stage.cy, presenter->CanvasStride());
+        else
+            canvas.Resize(stage.cx, stage.cy);
     }
     ~PresentedWindow() {
         presenter.reset();
@@ -983,7 +998,103 @@ struct PresentedWindow {
         XDestroyImage(shot);
         return pixel;
     }
+    // Every pixel of the window, row after row.
+    std::vector<std::uint32_t> Pixels() {
+        const int width = board.right + board.left, height = board.bottom + board.top;
+        std::vector<std::uint32_t> pixels;
+        XImage* shot = XGetImage(display, window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                 AllPlanes, ZPixmap);
+        if (shot == nullptr) return pixels;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) pixels.push_back(static_cast<std::uint32_t>(XGetPixel(shot, x, y)));
+        XDestroyImage(shot);
+        return pixels;
+    }
 };
+
+// How many window pixels of two pictures differ, and where the first is.
+std::string Differences(const std::vector<std::uint32_t>& shown, const std::vector<std::uint32_t>& wanted,
+                        int width) {
+    if (shown.size() != wanted.size()) return "a window of " + std::to_string(shown.size()) + " pixels";
+    std::size_t count = 0, first = 0;
+    for (std::size_t i = shown.size(); i-- > 0;) {
+        if (shown[i] != wanted[i]) ++count, first = i;
+    }
+    if (count == 0) return "";
+    std::ostringstream out;
+    out << count << " pixels differ, the first at " << first % width << "," << first / width << ": " << std::hex
+        << shown[first] << " instead of " << wanted[first];
+    return out.str();
+}
+
+// A scaled stage on a board that is no multiple of the scale, away from the
+// window's corner, shows exactly what the blow-up on our side gives: each
+// stage pixel (all of them different from their neighbours) an s x s block,
+// black right and below the last whole block, the window's background
+// around the board. So after the first frame, after a frame that changed a
+// small rectangle (which sends only that rectangle: `sentPerPixel` pixels
+// for each of its stage pixels), and after exposures of all of the window
+// and of a piece of it. `toPixel` makes a canvas pixel the server's.
+template <typename ToPixel>
+void CheckBlownUpStage(PresentedWindow& p, int scale, std::uint64_t sentPerPixel, ToPixel toPixel) {
+    const Rect board = p.board;
+    const int width = board.right + board.left, height = board.bottom + board.top;
+    const std::uint32_t background = toPixel(0xFF00FF);
+    auto wanted = [&] {
+        std::vector<std::uint32_t> blownUp(static_cast<std::size_t>(board.Width()) * board.Height(), 0);
+        BlowUpPixels(p.canvas.Pixels(), p.canvas.Stride(), Rect{0, 0, p.canvas.Width(), p.canvas.Height()}, scale,
+                     blownUp.data(), static_cast<std::size_t>(board.Width()));
+        std::vector<std::uint32_t> window(static_cast<std::size_t>(width) * height, background);
+        for (int y = 0; y < board.Height(); ++y)
+            for (int x = 0; x < board.Width(); ++x)
+                window[static_cast<std::size_t>(board.top + y) * width + board.left + x] =
+                    toPixel(blownUp[static_cast<std::size_t>(y) * board.Width() + x]);
+        return window;
+    };
+    auto served = [&] {
+        XSync(p.display, False);
+        p.TakeEvents();
+        return !p.presenter->Busy();
+    };
+    ASSERT_EQ(p.canvas.Width(), board.Width() / scale);
+    ASSERT_EQ(p.canvas.Height(), board.Height() / scale);
+    for (int y = 0; y < p.canvas.Height(); ++y)
+        for (int x = 0; x < p.canvas.Width(); ++x)
+            p.canvas.FillRect(Rect{x, y, x + 1, y + 1}, Rgb((x * 37) & 255, (y * 53) & 255, (x * 11 + y * 29) & 255));
+    p.Present();
+    ASSERT_TRUE(served());
+    EXPECT_EQ(Differences(p.Pixels(), wanted(), width), "") << "first frame";
+
+    const std::uint64_t sent = p.presenter->PixelsSent();
+    p.canvas.FillRect(Rect{7, 5, 10, 9}, Rgb(0, 255, 0));
+    p.Present();
+    EXPECT_EQ(p.presenter->PixelsSent() - sent, 12 * sentPerPixel);
+    ASSERT_TRUE(served());
+    EXPECT_EQ(Differences(p.Pixels(), wanted(), width), "") << "second frame";
+
+    XClearArea(p.display, p.window, 0, 0, 0, 0, False);
+    p.presenter->Repaint(Rect{0, 0, width, height});
+    ASSERT_TRUE(served());
+    EXPECT_EQ(Differences(p.Pixels(), wanted(), width), "") << "exposure of the window";
+
+    // A piece of the board that starts and ends inside blocks, and a strip.
+    const Rect piece{board.left + 5, board.top + 4, board.right - 1, board.bottom - 2};
+    XClearArea(p.display, p.window, 0, 0, 0, 0, False);
+    p.presenter->Repaint(piece);
+    ASSERT_TRUE(served());
+    std::vector<std::uint32_t> partly(static_cast<std::size_t>(width) * height, background);
+    const std::vector<std::uint32_t> whole = wanted();
+    for (int y = piece.top; y < piece.bottom; ++y)
+        for (int x = piece.left; x < piece.right; ++x)
+            partly[static_cast<std::size_t>(y) * width + x] = whole[static_cast<std::size_t>(y) * width + x];
+    EXPECT_EQ(Differences(p.Pixels(), partly, width), "") << "exposure of a piece";
+}
+
+std::uint32_t Rgb24(std::uint32_t rgb) { return rgb; }
+
+std::uint32_t Rgb565(std::uint32_t rgb) {
+    return (((rgb >> 19) & 0x1F) << 11) | (((rgb >> 10) & 0x3F) << 5) | ((rgb >> 3) & 0x1F);
+}
 
 // The canvas draws into the shared image and the presenter sends exactly
 // what the canvas reports: a frame that changed nothing sends nothing.
@@ -1054,13 +1165,16 @@ TEST_F(VemoX11, PresenterSharesOnlyMemoryThatGoesWithIt) {
 
 // The server says it has read a frame by filling a pixel of a shared pixmap:
 // frames bring nothing back on the connection. A held-up server keeps the
-// presenter busy, and a late frame asks for an event to wait on.
+// presenter busy, and a late frame asks for an event to wait on; so too
+// where the server blows the stage up from a pixmap.
 TEST_F(VemoX11, PresenterIsBusyUntilTheServerHasReadTheFrame) {
     Display* other = XOpenDisplay(DisplayString(display_));
     ASSERT_NE(other, nullptr);
-    {
-        PresentedWindow p(display_, root_);
+    for (const int scale : {1, 3}) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        PresentedWindow p(display_, root_, true, scale);
         ASSERT_NE(p.presenter->CanvasMemory(), nullptr);
+        EXPECT_EQ(p.presenter->ScalesOnServer(), scale > 1);
         p.Present();
         XSync(display_, False);
         EXPECT_FALSE(p.presenter->Busy());
@@ -1088,9 +1202,47 @@ TEST_F(VemoX11, PresenterIsBusyUntilTheServerHasReadTheFrame) {
             },
             2s));
         EXPECT_FALSE(p.presenter->Busy());
-        EXPECT_EQ(p.OnScreen(12, 12), 0x00FF00u);
+        EXPECT_EQ(p.OnScreen(12 * scale, 12 * scale), 0x00FF00u);
     }
     XCloseDisplay(other);
+}
+
+// The server blows a scaled stage up: the canvas draws straight into the
+// stage-sized shared image, and only stage pixels are sent.
+TEST_F(VemoX11, PresenterHasTheServerBlowTheStageUp) {
+    for (const int scale : {2, 3}) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        PresentedWindow p(display_, root_, true, scale, Rect{9, 5, 9 + 101, 5 + 79}, 0xFF00FF);
+        ASSERT_TRUE(p.presenter->ScalesOnServer());
+        ASSERT_TRUE(p.presenter->PassedFd());
+        ASSERT_NE(p.presenter->CanvasMemory(), nullptr);
+        EXPECT_EQ(p.canvas.Pixels(), p.presenter->CanvasMemory());
+        CheckBlownUpStage(p, scale, 1, Rgb24);
+    }
+}
+
+// A 16-bit screen: the stage is converted into the stage-sized image, and
+// blown up by the server all the same.
+TEST_F(VemoX11Depth16, PresenterHasTheServerBlowAConvertedStageUp) {
+    PresentedWindow p(display_, root_, true, 2, Rect{3, 2, 3 + 97, 2 + 61}, Rgb565(0xFF00FF));
+    ASSERT_TRUE(p.presenter->ScalesOnServer());
+    EXPECT_EQ(p.presenter->CanvasMemory(), nullptr);
+    CheckBlownUpStage(p, 2, 1, Rgb565);
+}
+
+class VemoX11WithoutRender : public VemoX11 {
+protected:
+    std::vector<std::string> ServerOptions() const override { return {"-extension", "RENDER"}; }
+};
+
+// A server without RENDER gets the stage blown up on our side, into a
+// window-sized image: the same pixels, s * s of them sent for a stage pixel.
+TEST_F(VemoX11WithoutRender, PresenterBlowsTheStageUpItself) {
+    PresentedWindow p(display_, root_, true, 3, Rect{9, 5, 9 + 101, 5 + 79}, 0xFF00FF);
+    EXPECT_FALSE(p.presenter->ScalesOnServer());
+    ASSERT_TRUE(p.presenter->UsesShm());
+    EXPECT_EQ(p.presenter->CanvasMemory(), nullptr);
+    CheckBlownUpStage(p, 3, 9, Rgb24);
 }
 
 }  // namespace
