@@ -168,10 +168,26 @@ bool ResultsCache::Load(const std::string& season, const std::string& league, En
     return true;
 }
 
+// A write takes milliseconds: a partial file this old was left by a saver
+// that was killed (or lost its machine) between writing and renaming.
+constexpr std::chrono::minutes kLeftoverAge{10};
+
+void ResultsCache::RemoveLeftovers() const {
+    std::error_code ec;
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (std::filesystem::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().extension() != ".partial") continue;
+        std::error_code fileError;
+        const auto written = std::filesystem::last_write_time(it->path(), fileError);
+        if (!fileError && now - written > kLeftoverAge) std::filesystem::remove(it->path(), fileError);
+    }
+}
+
 bool ResultsCache::Store(const std::string& season, const std::string& league, const Entry& entry) const {
     if (folder_.empty()) return false;
     std::error_code ec;
     std::filesystem::create_directories(folder_, ec);
+    RemoveLeftovers();
     const std::filesystem::path path = PathOf(season, league);
     std::filesystem::path partial = path;
     partial += ".partial";

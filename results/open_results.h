@@ -53,6 +53,9 @@ public:
 
 private:
     std::filesystem::path PathOf(const std::string& season, const std::string& league) const;
+    // Removes the partial files of writes that never finished; a write of
+    // this or another saver under way is left alone.
+    void RemoveLeftovers() const;
     std::filesystem::path folder_;
 };
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -133,6 +134,22 @@ TEST_F(OpenResults, MissingNewerSeasonFallsBackThenTheCacheServesWhenTheSourceGo
     got = AcquireOpenResults(nullptr, "eng", places_);
     EXPECT_EQ(got.from, OpenResultsOutcome::From::Cache);
     EXPECT_EQ(Clubs(got), table);
+}
+
+TEST_F(OpenResults, AKeptFilesLeftoverOfAKilledWriteGoesWithTheNextWrite) {
+    ResultsCache cache(places_.cacheFolder);
+    ASSERT_TRUE(cache.Store("2025-26", "en.1", {"\"v1\"", "", "{}"}));
+    const fs::path killed = places_.cacheFolder / "2025-26_de.1.json.partial";
+    const fs::path underWay = places_.cacheFolder / "2025-26_es.1.json.partial";
+    for (const fs::path& p : {killed, underWay}) std::ofstream(p) << "\"v0\"\n\n{\"matc";
+    fs::last_write_time(killed, fs::file_time_type::clock::now() - std::chrono::hours(1));
+
+    ASSERT_TRUE(cache.Store("2025-26", "en.1", {"\"v2\"", "", "{}"}));
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_TRUE(fs::exists(underWay)) << "a write of another saver, still under way";
+    ResultsCache::Entry kept;
+    ASSERT_TRUE(cache.Load("2025-26", "en.1", kept));
+    EXPECT_EQ(kept.etag, "\"v2\"");
 }
 
 TEST_F(OpenResults, ANewSeasonWithoutGamesYieldsToTheLastOneAndTheSnapshotIsTheLastResort) {
