@@ -2,6 +2,7 @@
 // The plain records the drawing code shares with the Windows API, laid out
 // the same way (32-bit signed device pixels, colours as 0x00BBGGRR).
 
+#include <algorithm>
 #include <cstdint>
 
 struct Point {
@@ -21,6 +22,14 @@ struct Rect {
     bool IsEmpty() const { return right <= left || bottom <= top; }
     friend bool operator==(const Rect&, const Rect&) = default;
 };
+
+// The smallest rectangle holding both; an empty one adds nothing.
+inline Rect UnionOf(const Rect& a, const Rect& b) {
+    if (a.IsEmpty()) return b;
+    if (b.IsEmpty()) return a;
+    return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
 
 using ColorRef = std::uint32_t;
 

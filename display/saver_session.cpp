@@ -6,6 +6,7 @@
 #include "acquire/team_match.h"
 #include "app/startup.h"
 #include "display/board.h"
+#include "display/trace_canvas.h"
 
 SaverSession::SaverSession(FontFactory& fonts, std::string championship) : layout_(fonts) {
     const auto addScene = [this](const StandingsTable& table, const std::string& status, const std::string& code) {
@@ -61,6 +62,13 @@ SaverAction SaverSession::OnInput(const SaverInput& input) {
         return MouseTest(input.pointer);
     }
     return SaverAction::Nothing;
+}
+
+SaverClock::time_point DrawTracedFrame(SaverSession& session, TraceCanvas& trace, SaverClock::time_point now) {
+    trace.WriteLine("frame " + std::to_string(session.FramesPlayed() + 1));
+    const SaverClock::time_point due = session.Draw(trace, now);
+    trace.Flush();
+    return due;
 }
 
 void SaverSession::Free() {

@@ -31,6 +31,7 @@
 
 class Canvas;
 class FontFactory;
+class TraceCanvas;
 
 using SaverClock = std::chrono::steady_clock;
 
@@ -116,6 +117,11 @@ private:
     std::optional<SaverClock::time_point> due_;
     std::uint64_t frames_ = 0;
 };
+
+// Plays the frame of `session` on `trace` under a line "frame N" and
+// flushes it: a reader that follows the file sees whole frames as they are
+// played.
+SaverClock::time_point DrawTracedFrame(SaverSession& session, TraceCanvas& trace, SaverClock::time_point now);
 
 // Moves the cursor off the clicked spot before the saver closes: one pixel
 // right and one up, or one left and one up where the screen refuses the move

@@ -19,6 +19,10 @@ TraceCanvas::TraceCanvas(Canvas* inner, std::string& out) : inner_(inner), outSt
 
 TraceCanvas::TraceCanvas(Canvas* inner, std::ostream& out) : inner_(inner), outStream_(&out) {}
 
+void TraceCanvas::Flush() {
+    if (outStream_ != nullptr) outStream_->flush();
+}
+
 void TraceCanvas::Emit(const std::string& line) {
     if (outString_) {
         outString_->append(line);

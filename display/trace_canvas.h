@@ -28,6 +28,8 @@ public:
     // Appends a line of the caller's own (such as a frame header) to the same
     // output, keeping the order.
     void WriteLine(const std::string& line);
+    // Hands what was written so far to the stream's file.
+    void Flush();
 
     Font* SelectFont(Font* font) override;
     void SetTextColor(ColorRef color) override;

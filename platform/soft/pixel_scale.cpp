@@ -8,6 +8,13 @@ void BlowUpPixels(const std::uint32_t* src, std::size_t srcStride, const Rect& r
     if (rect.IsEmpty() || scale < 1) return;
     const std::size_t s = static_cast<std::size_t>(scale);
     const std::size_t rowWords = static_cast<std::size_t>(rect.Width()) * s;
+    if (s == 1) {
+        // A plain copy of the rows.
+        for (int y = rect.top; y < rect.bottom; ++y)
+            std::memcpy(dst + static_cast<std::size_t>(y) * dstStride + rect.left,
+                        src + static_cast<std::size_t>(y) * srcStride + rect.left, rowWords * sizeof(std::uint32_t));
+        return;
+    }
     for (int y = rect.top; y < rect.bottom; ++y) {
         const std::uint32_t* in = src + static_cast<std::size_t>(y) * srcStride;
         std::uint32_t* first = dst + static_cast<std::size_t>(y) * s * dstStride + static_cast<std::size_t>(rect.left) * s;

@@ -38,13 +38,6 @@ constexpr int kConfigureRoundTrips = 20;
 template <typename... Args>
 void Ignore(void*, Args...) {}
 
-Rect Union(const Rect& a, const Rect& b) {
-    if (a.IsEmpty()) return b;
-    if (b.IsEmpty()) return a;
-    return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                std::max(a.bottom, b.bottom)};
-}
-
 void AddChange(std::vector<Rect>& list, const Rect& r) {
     if (r.IsEmpty()) return;
     if (list.size() < kMaxListedChanges) {
@@ -52,7 +45,7 @@ void AddChange(std::vector<Rect>& list, const Rect& r) {
         return;
     }
     Rect all = r;
-    for (const Rect& listed : list) all = Union(all, listed);
+    for (const Rect& listed : list) all = UnionOf(all, listed);
     list.assign(1, all);
 }
 
@@ -146,7 +139,7 @@ struct WaylandSaver::State {
     void AddBoard(Output* output);
     void RemoveBoard(std::size_t index);
     void RemoveGoneBoards();
-    void Configure(Board& board, std::uint32_t serial, Size size);
+    void Configure(Board& board, Size size);
     void Present(Board& board);
     void PlayFrame(SaverClock::time_point now);
     void Input(const SaverInput& input);
@@ -207,7 +200,7 @@ const wl_output_listener kOutputListener = {OutputGeometry, OutputMode, Ignore, 
 void LayerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width, uint32_t height) {
     auto* board = static_cast<Board*>(data);
     zwlr_layer_surface_v1_ack_configure(layer, serial);
-    board->state->Configure(*board, serial, Size{static_cast<int>(width), static_cast<int>(height)});
+    board->state->Configure(*board, Size{static_cast<int>(width), static_cast<int>(height)});
 }
 void LayerClosed(void* data, zwlr_layer_surface_v1*) { static_cast<Board*>(data)->gone = true; }
 const zwlr_layer_surface_v1_listener kLayerListener = {LayerConfigure, LayerClosed};
@@ -221,7 +214,7 @@ const xdg_toplevel_listener kToplevelListener = {ToplevelConfigure, ToplevelClos
 void XdgSurfaceConfigure(void* data, xdg_surface* surface, uint32_t serial) {
     auto* board = static_cast<Board*>(data);
     xdg_surface_ack_configure(surface, serial);
-    board->state->Configure(*board, serial, board->offered);
+    board->state->Configure(*board, board->offered);
 }
 const xdg_surface_listener kXdgSurfaceListener = {XdgSurfaceConfigure};
 
@@ -412,7 +405,7 @@ void State::RemoveGoneBoards() {
     if (removed && boards.empty()) closeRequested = true;
 }
 
-void State::Configure(Board& board, std::uint32_t, Size size) {
+void State::Configure(Board& board, Size size) {
     const Output& output = *board.output;
     // A size left to the client: the output's, in surface units.
     if (size.cx <= 0 || size.cy <= 0) size = Size{output.mode.cx / output.scale, output.mode.cy / output.scale};
@@ -459,16 +452,8 @@ void State::Present(Board& board) {
     // Both are still on screen: the changes wait for a release.
     if (target == nullptr) return;
     const std::size_t stride = static_cast<std::size_t>(target->width);
-    for (const Rect& r : target->stale) {
-        if (s == 1) {
-            const std::size_t width = static_cast<std::size_t>(r.Width()) * 4;
-            for (int y = r.top; y < r.bottom; ++y)
-                std::memcpy(target->pixels + static_cast<std::size_t>(y) * stride + r.left,
-                            board.canvas.Pixels() + static_cast<std::size_t>(y) * board.canvas.Stride() + r.left, width);
-        } else {
-            BlowUpPixels(board.canvas.Pixels(), board.canvas.Stride(), r, s, target->pixels, stride);
-        }
-    }
+    for (const Rect& r : target->stale)
+        BlowUpPixels(board.canvas.Pixels(), board.canvas.Stride(), r, s, target->pixels, stride);
     target->stale.clear();
     wl_surface_attach(board.surface, target->buffer, 0, 0);
     for (const Rect& r : board.uncommitted) {
@@ -491,14 +476,8 @@ void State::PlayFrame(SaverClock::time_point now) {
     for (std::size_t i = 0; i < boards.size(); ++i) {
         Board& board = *boards[i];
         if (!board.configured) continue;
-        std::optional<SaverClock::time_point> next;
-        if (i == 0 && trace) {
-            trace->WriteLine("frame " + std::to_string(board.session.FramesPlayed() + 1));
-            next = board.session.Draw(*trace, now);
-            settings.trace->flush();
-        } else {
-            next = board.session.Draw(board.canvas, now);
-        }
+        const SaverClock::time_point next =
+            i == 0 && trace ? DrawTracedFrame(board.session, *trace, now) : board.session.Draw(board.canvas, now);
         if (i == 0) due = next;
         for (const Rect& r : board.canvas.TakeChangedRects()) {
             AddChange(board.uncommitted, r);

@@ -20,13 +20,6 @@ constexpr long kPointerGrabEvents = ButtonPressMask | PointerMotionMask;
 constexpr int kGrabTries = 20;
 constexpr int kGrabPauseMs = 50;
 
-Rect Union(const Rect& a, const Rect& b) {
-    if (a.IsEmpty()) return b;
-    if (b.IsEmpty()) return a;
-    return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                std::max(a.bottom, b.bottom)};
-}
-
 void NameWindow(Display* display, Window window) {
     XStoreName(display, window, "vemo");
     XClassHint hint;
@@ -307,7 +300,7 @@ void X11SaverWindow::HandleEvent(XEvent& event) {
     case Expose:
         if (event.xexpose.window == drawable_) {
             const XExposeEvent& e = event.xexpose;
-            exposed_ = Union(exposed_, Rect{e.x, e.y, e.x + e.width, e.y + e.height});
+            exposed_ = UnionOf(exposed_, Rect{e.x, e.y, e.x + e.width, e.y + e.height});
         }
         return;
     case ConfigureNotify:
@@ -348,17 +341,9 @@ void X11SaverWindow::HandleEvent(XEvent& event) {
 void X11SaverWindow::PlayFrame(SaverClock::time_point now) {
     for (std::size_t i = 0; i < boards_.size(); ++i) {
         Board& board = *boards_[i];
-        std::optional<SaverClock::time_point> due;
-        if (i == 0 && trace_) {
-            // Only the first board is traced.
-            trace_->WriteLine("frame " + std::to_string(board.session.FramesPlayed() + 1));
-            due = board.session.Draw(*trace_, now);
-            // Whole frames reach the file as they are played, for a reader
-            // that follows it.
-            settings_.trace->flush();
-        } else {
-            due = board.session.Draw(board.canvas, now);
-        }
+        // Only the first board is traced.
+        const SaverClock::time_point due =
+            i == 0 && trace_ ? DrawTracedFrame(board.session, *trace_, now) : board.session.Draw(board.canvas, now);
         // One clock for all boards: the first one's.
         if (i == 0) due_ = due;
         board.presenter->Present(board.canvas, board.canvas.TakeChangedRects());

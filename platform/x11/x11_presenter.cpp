@@ -27,13 +27,6 @@ Rect Clip(const Rect& r, int width, int height) {
     return c.IsEmpty() ? Rect{} : c;
 }
 
-Rect Union(const Rect& a, const Rect& b) {
-    if (a.IsEmpty()) return b;
-    if (b.IsEmpty()) return a;
-    return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                std::max(a.bottom, b.bottom)};
-}
-
 void MaskShape(unsigned long mask, int& shift, int& bits) {
     shift = mask == 0 ? 0 : std::countr_zero(mask);
     bits = std::popcount(mask);
@@ -579,7 +572,7 @@ void X11Presenter::Present(const SoftCanvas& canvas, const std::vector<Rect>& re
         backlog_.insert(backlog_.end(), rects.begin(), rects.end());
         if (backlog_.size() > kMaxBacklog) {
             Rect all;
-            for (const Rect& r : backlog_) all = Union(all, r);
+            for (const Rect& r : backlog_) all = UnionOf(all, r);
             backlog_.assign(1, all);
         }
         return;

@@ -144,18 +144,7 @@ season_folders() {
   printf '%d-%02d %d-%02d\n' "$first" $(((first + 1) % 100)) $((first - 1)) $((first % 100))
 }
 
-settings_key='HKCU\Software\Vemo\Settings'
-# Wine's reg now and then fails once while the wineserver of the previous
-# program is still going away: it is tried again before the test gives up.
-set_value() {
-  local try
-  for try in 1 2 3; do
-    wine_ reg add "$settings_key" /v "$1" /d "$2" /f >/dev/null 2>"$work/reg.err" && return 0
-    sleep 1
-  done
-  fail "reg add $1: $(tr -d '\r' <"$work/reg.err")"
-}
-clear_value() { wine_ reg delete "$settings_key" /v "$1" /f >/dev/null 2>&1 || true; }
+source "$(dirname "${BASH_SOURCE[0]}")/../wine_settings.sh"
 
 start_saver() {
   wine_ "$VEMO_SCR" "$@" &
