@@ -49,9 +49,9 @@ std::vector<std::string> ParseRotation(const std::string& text, std::vector<std:
 // the championship's code, the Team value (ISO 8859-1) and the Rotation
 // value as the profile holds it.
 struct SettingsChoice {
-    std::string championship;
-    std::string team;
-    std::string rotation;
+    std::string championship = {};
+    std::string team = {};
+    std::string rotation = {};
 };
 
 // What a platform supplies to start-up.
