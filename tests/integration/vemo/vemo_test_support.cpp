@@ -297,8 +297,12 @@ std::vector<TraceFrame> ReadTraceFrames(const std::string& path, std::string* he
     std::istringstream in(ReadFile(path));
     std::string line;
     bool first = true;
+    int width = 0, height = 0;
     while (std::getline(in, line)) {
-        if (first && header != nullptr) *header = line;
+        if (first) {
+            if (header != nullptr) *header = line;
+            std::sscanf(line.c_str(), "vemo %*s %dx%d", &width, &height);
+        }
         first = false;
         if (line.rfind("frame ", 0) == 0) {
             frames.push_back(TraceFrame{std::atoi(line.c_str() + 6), {}, 0});
@@ -306,6 +310,13 @@ std::vector<TraceFrame> ReadTraceFrames(const std::string& path, std::string* he
         }
         if (frames.empty()) continue;
         ++frames.back().ops;
+        long long x0, y0, x1, y1;
+        const char* rect = line.c_str() + line.find(' ');
+        if (line.rfind("image ", 0) == 0) rect = std::strchr(rect + 1, ' ');
+        if (rect != nullptr && std::sscanf(rect, "%lld %lld %lld %lld", &x0, &y0, &x1, &y1) == 4 && x0 < width &&
+            y0 < height && x1 > 0 && y1 > 0 && x0 < x1 && y0 < y1) {
+            ++frames.back().opsOnBoard;
+        }
         if (line.rfind("text ", 0) != 0) continue;
         TraceText t;
         char color[8] = {};
