@@ -12,8 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <thread>
+
+#include "platform/posix/user_folders.h"
 
 namespace {
 
@@ -124,10 +127,8 @@ bool Printable(const std::string& s) {
 
 ResultsDownload::ResultsDownload(std::string cacheFolder) : folder_(std::move(cacheFolder)) {
     if (folder_.empty()) {
-        const char* xdg = std::getenv("XDG_CACHE_HOME");
-        const char* home = std::getenv("HOME");
-        if (xdg != nullptr && xdg[0] == '/') folder_ = std::string(xdg) + "/scorvane/results";
-        else if (home != nullptr && home[0] == '/') folder_ = std::string(home) + "/.cache/scorvane/results";
+        const std::filesystem::path cache = UserCacheFolder("scorvane");
+        if (!cache.empty()) folder_ = (cache / "results").string();
     }
     static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     (void)initialised;

@@ -17,6 +17,7 @@
 #include "results/open_results.h"
 #include "app/latin1.h"
 #include "app/startup.h"
+#include "platform/posix/user_folders.h"
 #include "results/match_results.h"
 #include "tools/tool_util.h"
 
@@ -204,18 +205,8 @@ bool ReadResultsOptions(const ToolArgs& args, ResultsOptions& o, std::string& er
 }
 
 std::string BundledResultsFolder() {
-    // Beside the program first, so that an unpacked or relocated install
-    // reads its own snapshot and not one of another install or the sources.
-    std::error_code ec;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        const std::string beside = (self.parent_path().parent_path() / "share/scorvane/football.json").string();
-        if (IsFolder(beside)) return beside;
-    }
-    for (const char* folder : {SCORVANE_INSTALLED_RESULTS, SCORVANE_SOURCE_RESULTS}) {
-        if (IsFolder(folder)) return folder;
-    }
-    return {};
+    return InstalledDataFolder("../share/scorvane/football.json", {SCORVANE_INSTALLED_RESULTS, SCORVANE_SOURCE_RESULTS})
+        .string();
 }
 
 std::string DescribeOrigin(const RealLeague& league) {

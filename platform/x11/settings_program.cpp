@@ -7,10 +7,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "app/latin1.h"
 #include "platform/posix/child_process.h"
+#include "platform/posix/user_folders.h"
 
 #ifndef VEMO_LIBEXECDIR
 #define VEMO_LIBEXECDIR "/usr/libexec"
@@ -25,15 +28,10 @@ constexpr const char kProgramName[] = "vemo-settings";
 }  // namespace
 
 std::string SettingsProgramPath() {
-    std::vector<char> self(4096);
-    const ssize_t n = readlink("/proc/self/exe", self.data(), self.size() - 1);
-    if (n > 0) {
-        std::string path(self.data(), static_cast<std::size_t>(n));
-        const std::size_t slash = path.rfind('/');
-        if (slash != std::string::npos) {
-            path = path.substr(0, slash + 1) + kProgramName;
-            if (access(path.c_str(), X_OK) == 0) return path;
-        }
+    const std::filesystem::path folder = ProgramFolder();
+    if (!folder.empty()) {
+        const std::string path = (folder / kProgramName).string();
+        if (access(path.c_str(), X_OK) == 0) return path;
     }
     return std::string(VEMO_LIBEXECDIR) + "/" + kProgramName;
 }

@@ -24,6 +24,7 @@
 #include "platform/posix/child_process_http_client.h"
 #include "platform/posix/curl_http_client.h"
 #include "platform/posix/ini_profile.h"
+#include "platform/posix/user_folders.h"
 #include "platform/x11/settings_program.h"
 #include "platform/x11/stop_signals.h"
 #include "platform/x11/vemo_options.h"
@@ -147,37 +148,18 @@ private:
     std::unique_ptr<WaylandSaver> wayland_;
 };
 
-// $XDG_CACHE_HOME/vemo, else ~/.cache/vemo; none without a home.
-std::filesystem::path ResultsCacheFolder() {
-    const char* xdg = std::getenv("XDG_CACHE_HOME");
-    if (xdg != nullptr && xdg[0] == '/') return std::filesystem::path(xdg) / "vemo";
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') return std::filesystem::path(home) / ".cache" / "vemo";
-    return {};
-}
-
-// The snapshot the package installed, or the one of the sources for a
-// saver run from its build tree. Beside the program first (it lives in
-// PREFIX/libexec/xscreensaver), so that an unpacked or relocated install
-// reads its own.
+// The snapshot the package installed (the saver lives in
+// PREFIX/libexec/xscreensaver), or the one of the sources for a saver run
+// from its build tree.
 std::filesystem::path BundledResultsFolder() {
-    std::error_code ec;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        const std::filesystem::path beside = self.parent_path().parent_path().parent_path() / "share/vemo/football.json";
-        if (std::filesystem::is_directory(beside, ec)) return beside;
-    }
-    for (const char* folder : {VEMO_INSTALLED_RESULTS, VEMO_SOURCE_RESULTS}) {
-        if (std::filesystem::is_directory(folder, ec)) return folder;
-    }
-    return {};
+    return InstalledDataFolder("../../share/vemo/football.json", {VEMO_INSTALLED_RESULTS, VEMO_SOURCE_RESULTS});
 }
 
 OpenResultsPlaces PlacesOf(const std::string& resultsBase) {
     OpenResultsPlaces places;
     places.base = resultsBase;
     while (places.base.size() > 1 && places.base.back() == '/') places.base.pop_back();
-    places.cacheFolder = ResultsCacheFolder();
+    places.cacheFolder = UserCacheFolder("vemo");
     places.bundledFolder = BundledResultsFolder();
     places.today = LocalToday();
     return places;
