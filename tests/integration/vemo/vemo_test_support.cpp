@@ -309,7 +309,6 @@ std::vector<TraceFrame> ReadTraceFrames(const std::string& path, std::string* he
             continue;
         }
         if (frames.empty()) continue;
-        ++frames.back().ops;
         long long x0, y0, x1, y1;
         const char* rect = line.c_str() + line.find(' ');
         if (line.rfind("image ", 0) == 0) rect = std::strchr(rect + 1, ' ');

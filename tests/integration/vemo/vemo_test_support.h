@@ -137,9 +137,9 @@ struct TraceText {
 struct TraceFrame {
     int number = 0;
     std::vector<TraceText> texts;
-    int ops = 0;  // drawing operations of every kind
-    // Those that reach into the board (its size from the trace's header):
-    // a ball gone past the edge is still drawn, and changes no pixel.
+    // Drawing operations that reach into the board (its size from the
+    // trace's header): a ball gone past the edge is still drawn, and
+    // changes no pixel.
     int opsOnBoard = 0;
 };
 
